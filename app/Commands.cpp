@@ -1,0 +1,131 @@
+#include "app/frmMirdal.h"
+#include "app/resource.h"
+
+namespace {
+
+// Positions in the File menu of the separator above "quit" and of "quit" itself.
+constexpr int QuitSeparatorPosition = 4;
+constexpr int QuitPosition = 5;
+
+} // namespace
+
+void frmMirdal::mnuF_Click(short index)
+{
+    switch (index) {
+    case 0:
+        RunRegistration(true);
+        ListRegisteredLibraries();
+        UpdateCommandState();
+        break;
+    case 1:
+        RunRegistration(false);
+        ListRegisteredLibraries();
+        UpdateCommandState();
+        break;
+    case 3:
+        CreateBatchFiles();
+        UpdateCommandState();
+        break;
+    case 5:
+        Close(1);
+        break;
+    default:
+        UpdateCommandState();
+        break;
+    }
+}
+
+void frmMirdal::mnuFile_Click()
+{
+    UpdateCommandState();
+    mnuFile.Enable(IDM_F0, btnReg.Enabled());
+    mnuFile.Enable(IDM_F1, btnUnreg.Enabled());
+    mnuFile.Enable(IDM_F3, btnRegBat.Enabled());
+}
+
+void frmMirdal::mnuR_Click(short index)
+{
+    if (index == 0)
+        ListRegisteredLibraries();
+    UpdateCommandState();
+}
+
+void frmMirdal::mnuReg_Click()
+{
+    UpdateCommandState();
+    mnuReg.Enable(IDM_R0, btnRegRead.Enabled());
+}
+
+void frmMirdal::mnuV_Click(short index)
+{
+    if (index >= 0 && index <= 3) {
+        for (UINT item = IDM_V0; item <= IDM_V3; ++item)
+            mnuView.Check(item, false);
+        mnuView.Check(IDM_V0 + static_cast<UINT>(index), true);
+        lsvFile.SetStyle(static_cast<platform::ListViewStyle>(index));
+    }
+    UpdateCommandState();
+}
+
+void frmMirdal::tlbMirdal_ButtonClick(const platform::ToolButton& button)
+{
+    std::wstring key = button.Key();
+    if (key == btnReg.Key()) {
+        mnuF_Click(0);
+    } else if (key == btnUnreg.Key()) {
+        mnuF_Click(1);
+    } else if (key == btnRegBat.Key()) {
+        mnuF_Click(3);
+    } else if (key == btnRegRead.Key()) {
+        mnuR_Click(0);
+    } else if (key == btnView.Key()) {
+        int style = static_cast<int>(lsvFile.Style());
+        if (style >= 0 && style <= 3)
+            mnuV_Click(static_cast<short>((style + 1) % 4));
+    }
+    // Quit destroys the window; nothing is left to refresh then.
+    if (::IsWindow(hwnd_))
+        UpdateCommandState();
+}
+
+void frmMirdal::tlbMirdal_ButtonDropDown(const platform::ToolButton& button)
+{
+    if (button.Key() != btnView.Key())
+        return;
+    RECT rc = button.Rect();
+    POINT point{rc.left, rc.bottom};
+    ::MapWindowPoints(tlbMirdal.Hwnd(), hwnd_, &point, 1);
+    ::ClientToScreen(hwnd_, &point);
+    ::TrackPopupMenu(mnuView.Handle(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, hwnd_,
+                     nullptr);
+}
+
+void frmMirdal::lsvFile_MouseDown(int button, int, int x, int y)
+{
+    if (button != 2)
+        return;
+    int row = lsvFile.HitTest(x, y);
+    POINT screen{x, y};
+    ::ClientToScreen(lsvFile.Hwnd(), &screen);
+    if (row < 0) {
+        if (!mnuMain.IsPositionEnabled(ViewMenuPosition))
+            return;
+        ::TrackPopupMenu(mnuView.Handle(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd_,
+                         nullptr);
+        return;
+    }
+    // While a run holds the File menu disabled, its pop-up is not offered either.
+    if (!lsvFile.IsSelected(row) || !mnuMain.IsPositionEnabled(FileMenuPosition))
+        return;
+    platform::Menu::RemovedItem quit = mnuFile.RemoveAt(QuitPosition);
+    platform::Menu::RemovedItem separator = mnuFile.RemoveAt(QuitSeparatorPosition);
+    // The chosen command runs before the pop-up returns, so the items come back only afterwards.
+    UINT command = ::TrackPopupMenu(mnuFile.Handle(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD,
+                                    screen.x, screen.y, 0, hwnd_, nullptr);
+    if (command)
+        ::SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    if (::IsWindow(hwnd_)) {
+        mnuFile.InsertAt(QuitSeparatorPosition, separator);
+        mnuFile.InsertAt(QuitPosition, quit);
+    }
+}

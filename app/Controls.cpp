@@ -1,0 +1,203 @@
+#include "app/frmMirdal.h"
+#include "app/Texts.h"
+#include "app/pure/PaneLayout.h"
+#include "app/resource.h"
+#include <iterator>
+#include <windowsx.h>
+
+namespace {
+
+constexpr DWORD ChildStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+
+// Keys of the toolbar buttons; TBBUTTON::dwData points at them.
+constexpr wchar_t KeyReg[] = L"Reg";
+constexpr wchar_t KeyUnreg[] = L"Unreg";
+constexpr wchar_t KeyRegRead[] = L"RegRead";
+constexpr wchar_t KeyRegBat[] = L"RegBat";
+constexpr wchar_t KeyView[] = L"View";
+
+// Positions of the pictures in the toolbar strip: View, RegBat, UnregBat, BatPath, Reg, Unreg, (none), RegRead.
+enum ToolPicture { PicView = 0, PicRegBat = 1, PicReg = 4, PicUnreg = 5, PicRegRead = 7 };
+
+HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, DWORD exStyle, int id, const wchar_t* text = L"")
+{
+    return ::CreateWindowExW(exStyle, className, text, style, 0, 0, 0, 0, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
+}
+
+HIMAGELIST LoadStrip(int id, int size)
+{
+    return ::ImageList_LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), size, 0, RGB(255, 0, 255),
+                                  IMAGE_BITMAP, LR_CREATEDIBSECTION);
+}
+
+} // namespace
+
+void frmMirdal::CreateControls()
+{
+    LoadImageLists();
+    CreateToolBar();
+    CreateStatusBar();
+    trvDir.Attach(CreateChild(hwnd_, WC_TREEVIEWW,
+                              ChildStyle | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+                              WS_EX_CLIENTEDGE, IDC_TRVDIR));
+    trvDir.SetImageList(imlDir.get());
+    CreateLists();
+    CreateResultPanel();
+    ApplyFonts();
+    // Keyboard order: tree, file list, the panel's button and log, library list, toolbar.
+    tabOrder_ = {trvDir.Hwnd(), lsvFile.Hwnd(), cmdClose.Hwnd(), txtRes.Hwnd(), lsvReg.Hwnd(), tlbMirdal.Hwnd()};
+}
+
+void frmMirdal::LoadImageLists()
+{
+    imlMirdal.reset(LoadStrip(IDB_TOOLBAR, 16));
+    imlFileS.reset(LoadStrip(IDB_FILE16, 16));
+    imlFileL.reset(LoadStrip(IDB_FILE32, 32));
+    imlDir.reset(LoadStrip(IDB_DIR16, 16));
+}
+
+void frmMirdal::CreateToolBar()
+{
+    // The bar is placed by the window (DockBars), so that its height is exactly 37 pixels.
+    tlbMirdal.Attach(CreateChild(hwnd_, TOOLBARCLASSNAMEW,
+                                 ChildStyle | WS_TABSTOP | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE
+                                     | CCS_NOPARENTALIGN | CCS_NODIVIDER,
+                                 0, IDC_TLBMIRDAL));
+    tlbMirdal.Send(TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON));
+    tlbMirdal.Send(TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
+    tlbMirdal.Send(TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(imlMirdal.get()));
+
+    static const std::wstring captions[] = {Text(IDS_BTN_REG), Text(IDS_BTN_UNREG), Text(IDS_BTN_REGREAD),
+                                            Text(IDS_BTN_REGBAT), Text(IDS_BTN_VIEW)};
+    auto button = [](int picture, int command, BYTE style, const std::wstring* caption, const wchar_t* key) {
+        TBBUTTON b{};
+        b.iBitmap = picture;
+        b.idCommand = command;
+        b.fsState = TBSTATE_ENABLED;
+        b.fsStyle = style;
+        b.dwData = reinterpret_cast<DWORD_PTR>(key);
+        b.iString = caption ? reinterpret_cast<INT_PTR>(caption->c_str()) : -1;
+        return b;
+    };
+    TBBUTTON buttons[] = {
+        button(PicReg, IDC_BTN_REG, BTNS_BUTTON, &captions[0], KeyReg),
+        button(PicUnreg, IDC_BTN_UNREG, BTNS_BUTTON, &captions[1], KeyUnreg),
+        button(0, 0, BTNS_SEP, nullptr, nullptr),
+        button(PicRegRead, IDC_BTN_REGREAD, BTNS_BUTTON, &captions[2], KeyRegRead),
+        button(0, 0, BTNS_SEP, nullptr, nullptr),
+        button(PicRegBat, IDC_BTN_REGBAT, BTNS_BUTTON, &captions[3], KeyRegBat),
+        button(0, 0, BTNS_SEP, nullptr, nullptr),
+        button(PicView, IDC_BTN_VIEW, BTNS_DROPDOWN, &captions[4], KeyView),
+    };
+    tlbMirdal.Send(TB_ADDBUTTONSW, std::size(buttons), reinterpret_cast<LPARAM>(buttons));
+}
+
+void frmMirdal::CreateStatusBar()
+{
+    stbMirdal.Attach(CreateChild(hwnd_, STATUSCLASSNAMEW, ChildStyle | CCS_NORESIZE | CCS_NOPARENTALIGN | SBARS_SIZEGRIP,
+                                 0, IDC_STBMIRDAL));
+    stbMirdal.SetParts({100, -1});
+    stbMirdal.SetPanelText(0, Text(IDS_PANEL_FCOUNT));
+    stbMirdal.SetPanelText(1, Text(IDS_PANEL_PATH));
+}
+
+void frmMirdal::CreateLists()
+{
+    DWORD listStyle = ChildStyle | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS;
+    // The file list is owner-data: its rows live in fileRows_ and the control asks for their texts.
+    lsvFile.Attach(CreateChild(hwnd_, WC_LISTVIEWW, listStyle | LVS_OWNERDATA, WS_EX_CLIENTEDGE, IDC_LSVFILE));
+    lsvReg.Attach(CreateChild(hwnd_, WC_LISTVIEWW, listStyle, WS_EX_CLIENTEDGE, IDC_LSVREG));
+    for (const auto* list : {&lsvFile, &lsvReg})
+        list->SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+    lsvFile.SetImageList(imlFileL.get(), LVSIL_NORMAL);
+    lsvFile.SetImageList(imlFileS.get(), LVSIL_SMALL);
+    lsvReg.SetImageList(imlFileS.get(), LVSIL_SMALL);
+    ::SetWindowSubclass(lsvFile.Hwnd(), FileListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+
+    struct Column {
+        unsigned header;
+        int twips;
+        int format;
+    };
+    static constexpr Column fileColumns[] = {{IDS_COL_NAME, 2000, LVCFMT_LEFT},
+                                             {IDS_COL_SIZE, 1440, LVCFMT_RIGHT},
+                                             {IDS_COL_TYPE, 800, LVCFMT_LEFT},
+                                             {IDS_COL_DATE, 1600, LVCFMT_LEFT}};
+    static constexpr Column libraryColumns[] = {{IDS_COL_LIBNAME, 3000, LVCFMT_LEFT},
+                                                {IDS_COL_VERSION, 1440, LVCFMT_LEFT},
+                                                {IDS_COL_PATH, 4000, LVCFMT_LEFT},
+                                                {IDS_COL_CLSID, 6000, LVCFMT_LEFT}};
+    for (int i = 0; i < 4; ++i) {
+        const Column& f = fileColumns[i];
+        lsvFile.AddColumn(i, Text(f.header), layout::TwipsToPixels(f.twips, Dpi()), f.format);
+        const Column& r = libraryColumns[i];
+        lsvReg.AddColumn(i, Text(r.header), layout::TwipsToPixels(r.twips, Dpi()), r.format);
+    }
+}
+
+void frmMirdal::CreateResultPanel()
+{
+    // A plain container; its subclass reports its size changes and passes its button's clicks on.
+    picRes.Attach(CreateChild(hwnd_, WC_STATICW, WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | SS_NOTIFY, 0, IDC_PICRES));
+    ::SetWindowSubclass(picRes.Hwnd(), PanelProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    txtRes.Attach(CreateChild(picRes.Hwnd(), WC_EDITW,
+                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE
+                                  | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_READONLY | ES_NOHIDESEL,
+                              WS_EX_CLIENTEDGE, IDC_TXTRES));
+    txtRes.RemoveLengthLimit();
+    cmdClose.Attach(CreateChild(picRes.Hwnd(), WC_BUTTONW, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0,
+                                IDC_CMDCLOSE, Text(IDS_CLOSE).c_str()));
+}
+
+void frmMirdal::ApplyFonts()
+{
+    NONCLIENTMETRICSW metrics{sizeof metrics};
+    ::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, Dpi());
+    font_.reset(::CreateFontIndirectW(&metrics.lfMessageFont));
+    for (HWND control : {tlbMirdal.Hwnd(), stbMirdal.Hwnd(), trvDir.Hwnd(), lsvFile.Hwnd(), lsvReg.Hwnd(), txtRes.Hwnd(),
+                         cmdClose.Hwnd()})
+        platform::Window(control).SetFont(font_.get());
+    int scale = static_cast<int>(Dpi());
+    tlbMirdal.Send(TB_SETBUTTONSIZE, 0, MAKELPARAM(::MulDiv(57, scale, 96), ::MulDiv(35, scale, 96)));
+    tlbMirdal.Send(TB_SETBUTTONWIDTH, 0, MAKELPARAM(::MulDiv(57, scale, 96), ::MulDiv(57, scale, 96)));
+    SizeStatusPanels();
+}
+
+LRESULT CALLBACK frmMirdal::PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+{
+    auto* window = reinterpret_cast<frmMirdal*>(data);
+    switch (message) {
+    case WM_SIZE:
+        window->picRes_Resize();
+        break;
+    case WM_COMMAND:
+        return ::SendMessageW(window->hwnd_, message, wParam, lParam);
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+        return ::SendMessageW(window->hwnd_, message, wParam, lParam);
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(hwnd, PanelProc, 1);
+        break;
+    }
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK frmMirdal::FileListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+{
+    auto* window = reinterpret_cast<frmMirdal*>(data);
+    switch (message) {
+    case WM_RBUTTONDOWN:
+        // Handled instead of the control's own right click, which would change the selection.
+        ::SetFocus(hwnd);
+        window->Reporting([&] {
+            window->lsvFile_MouseDown(2, static_cast<int>(wParam & (MK_SHIFT | MK_CONTROL)), GET_X_LPARAM(lParam),
+                                      GET_Y_LPARAM(lParam));
+        });
+        return 0;
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(hwnd, FileListProc, 1);
+        break;
+    }
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}

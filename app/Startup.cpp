@@ -1,0 +1,111 @@
+#include "app/frmMirdal.h"
+#include "app/Texts.h"
+#include "app/pure/PaneLayout.h"
+#include "app/resource.h"
+#include "platform/Module.h"
+#include "platform/Prompt.h"
+#include "platform/Settings.h"
+#include <cwchar>
+
+namespace {
+
+constexpr wchar_t SettingsSection[] = L"frmMirdal";
+
+std::wstring CurrentDirectoryWithSlash()
+{
+    std::wstring path(::GetCurrentDirectoryW(0, nullptr), L'\0');
+    DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
+    path.resize(length);
+    if (path.empty() || path.back() != L'\\')
+        path += L'\\';
+    return path;
+}
+
+// Reads a stored view style as the nearest whole number; nothing when the text is no number.
+bool ParseViewStyle(const std::wstring& text, long& style)
+{
+    const wchar_t* begin = text.c_str();
+    wchar_t* end = nullptr;
+    double value = std::wcstod(begin, &end);
+    while (end && *end == L' ')
+        ++end;
+    if (end == begin || *end != L'\0')
+        return false;
+    style = layout::RoundHalfEven(value);
+    return true;
+}
+
+// Steps after the window is on screen each stand alone: one that fails is skipped.
+template <class F>
+void Guarded(F&& step)
+{
+    try {
+        step();
+    } catch (const platform::Failure&) {
+    }
+}
+
+} // namespace
+
+void frmMirdal::Form_Load()
+{
+    double tpp = TwipsPerPixel();
+    unsigned dpi = Dpi();
+    double width = 640 * tpp;
+    double height = 480 * tpp;
+    double screenWidth = ::GetSystemMetricsForDpi(SM_CXSCREEN, dpi) * tpp;
+    double screenHeight = ::GetSystemMetricsForDpi(SM_CYSCREEN, dpi) * tpp;
+    long left = layout::CentredOrigin(screenWidth, width);
+    long top = layout::CentredOrigin(screenHeight, height);
+    ::SetWindowPos(hwnd_, nullptr, layout::TwipsToPixels(left, dpi), layout::TwipsToPixels(top, dpi),
+                   layout::TwipsToPixels(width, dpi), layout::TwipsToPixels(height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+
+    btnReg = platform::ToolButton::Find(tlbMirdal, L"Reg");
+    btnUnreg = platform::ToolButton::Find(tlbMirdal, L"Unreg");
+    btnRegRead = platform::ToolButton::Find(tlbMirdal, L"RegRead");
+    btnRegBat = platform::ToolButton::Find(tlbMirdal, L"RegBat");
+    btnView = platform::ToolButton::Find(tlbMirdal, L"View");
+    pnlFCount = platform::StatusPanel(stbMirdal, 0);
+    pnlPath = platform::StatusPanel(stbMirdal, 1);
+
+    platform::FileVersion version = platform::ReadFileVersion(platform::ExecutablePath());
+    ::SetWindowTextW(hwnd_, (Text(IDS_CAPTION) + L" - " + platform::ExecutableBaseName() + std::to_wstring(version.major)
+                             + L"." + std::to_wstring(version.minor) + L"." + std::to_wstring(version.revision))
+                                .c_str());
+
+    picRes.Show(false);
+    ::ShowWindow(hwnd_, SW_SHOW);
+    ::UpdateWindow(hwnd_);
+
+    SetDriveTree();
+
+    Guarded([&] {
+        long style = 0;
+        if (ParseViewStyle(platform::GetSetting(appName_, SettingsSection, L"View", L"3"), style) && style >= 0
+            && style <= 3)
+            lsvFile.SetStyle(static_cast<platform::ListViewStyle>(style));
+    });
+    std::wstring path;
+    Guarded([&] { path = platform::GetSetting(appName_, SettingsSection, L"Path", CurrentDirectoryWithSlash()); });
+    Guarded([&] { ShowFolder(path); });
+    Guarded([&] { ListRegisteredLibraries(); });
+    Guarded([&] { UpdateCommandState(); });
+    Guarded([&] { mnuV_Click(static_cast<short>(lsvFile.Style())); });
+}
+
+bool frmMirdal::Form_QueryUnload(int unloadMode)
+{
+    if (unloadMode != 0 || !IsBusy)
+        return false;
+    platform::ShowMessage(hwnd_, Text(IDS_MSG_BUSY), Text(IDS_TITLE), MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
+void frmMirdal::Form_Unload()
+{
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    platform::SaveSetting(appName_, SettingsSection, L"View", std::to_wstring(static_cast<int>(lsvFile.Style())));
+    platform::SaveSetting(appName_, SettingsSection, L"Path", pnlPath.Text());
+}

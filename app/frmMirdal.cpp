@@ -1,0 +1,307 @@
+#include "app/frmMirdal.h"
+#include "app/Texts.h"
+#include "app/resource.h"
+#include "browse/DropTarget.h"
+#include "platform/Module.h"
+#include "platform/Prompt.h"
+#include "platform/WaitCursor.h"
+#include <windowsx.h>
+
+namespace {
+
+constexpr wchar_t WindowClassName[] = L"frmMirdal";
+constexpr UINT_PTR SubclassId = 1;
+
+ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure)
+{
+    WNDCLASSEXW wc{sizeof wc};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    wc.hIcon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_MIRDAL), IMAGE_ICON, 32, 32, LR_SHARED));
+    wc.hIconSm = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_MIRDAL), IMAGE_ICON, 16, 16, LR_SHARED));
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
+    wc.lpszClassName = WindowClassName;
+    return ::RegisterClassExW(&wc);
+}
+
+} // namespace
+
+frmMirdal::frmMirdal() { ::OleInitialize(nullptr); }
+
+frmMirdal::~frmMirdal() { ::OleUninitialize(); }
+
+frmMirdal* frmMirdal::Create(HINSTANCE instance)
+{
+    static ATOM atom = RegisterWindowClass(instance, WindowProc);
+    (void)atom;
+    auto* window = new frmMirdal();
+    HWND hwnd = ::CreateWindowExW(0, WindowClassName, Text(IDS_CAPTION).c_str(),
+                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 640, 480,
+                                  nullptr, nullptr, instance, window);
+    if (!hwnd) {
+        // After WM_NCCREATE the object went with WM_NCDESTROY; before it, nothing owns it yet.
+        if (!window->hwnd_)
+            delete window;
+        return nullptr;
+    }
+    window->Form_Load();
+    return window;
+}
+
+LRESULT CALLBACK frmMirdal::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* window = static_cast<frmMirdal*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        window->hwnd_ = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+    }
+    auto* window = reinterpret_cast<frmMirdal*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!window)
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        LRESULT result = ::DefWindowProcW(hwnd, message, wParam, lParam);
+        delete window;
+        return result;
+    }
+    // No failure may cross the system's frames: whatever escapes a handler is reported here.
+    try {
+        return window->HandleMessage(message, wParam, lParam);
+    } catch (const platform::Failure& failure) {
+        window->ReportFailure(failure.Code(), failure.Description());
+    } catch (const std::exception&) {
+        window->ReportFailure(ERROR_NOT_ENOUGH_MEMORY, platform::SystemMessage(ERROR_NOT_ENOUGH_MEMORY));
+    }
+    return 0;
+}
+
+LRESULT frmMirdal::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        OnCreate();
+        return 0;
+    case WM_SIZE:
+        OnSize();
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(hwnd_, &ps);
+        Form_Paint(dc);
+        ::EndPaint(hwnd_, &ps);
+        return 0;
+    }
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return 0;
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<NMHDR*>(lParam));
+    case WM_INITMENUPOPUP:
+        if (!HIWORD(lParam))
+            OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
+        return 0;
+    case WM_SETCURSOR:
+        if (platform::WaitCursor::Apply())
+            return TRUE;
+        break;
+    case WM_CLOSE:
+        Close(0);
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE; // The end of the Windows session is never refused.
+    case WM_ENDSESSION:
+        if (wParam)
+            Form_Unload();
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(*reinterpret_cast<RECT*>(lParam));
+        return 0;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void frmMirdal::OnCreate()
+{
+    appName_ = platform::ExecutableBaseName();
+    accelerators_ = ::LoadAcceleratorsW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    mnuMain = platform::Menu(::GetMenu(hwnd_));
+    mnuFile = mnuMain.SubMenu(FileMenuPosition);
+    mnuReg = mnuMain.SubMenu(RegistryMenuPosition);
+    mnuView = mnuMain.SubMenu(ViewMenuPosition);
+    CreateControls();
+    dropTarget_ = new FileDropTarget(*this);
+    ::RegisterDragDrop(lsvFile.Hwnd(), dropTarget_);
+}
+
+void frmMirdal::OnDestroy()
+{
+    ::RevokeDragDrop(lsvFile.Hwnd());
+    if (dropTarget_) {
+        dropTarget_->Detach();
+        dropTarget_->Release();
+        dropTarget_ = nullptr;
+    }
+    ::PostQuitMessage(0);
+}
+
+// A close from the close box, the system menu or Alt+F4 (mode 0) may be refused; the program's own may not.
+void frmMirdal::Close(int unloadMode)
+{
+    if (Form_QueryUnload(unloadMode))
+        return;
+    // A setting that cannot be saved is reported, but never keeps the user from closing.
+    Reporting([&] { Form_Unload(); });
+    ::DestroyWindow(hwnd_);
+}
+
+void frmMirdal::OnCommand(int id, int code, HWND control)
+{
+    if (control == cmdClose.Hwnd()) {
+        if (code == BN_CLICKED)
+            cmdClose_Click();
+        return;
+    }
+    if (control == tlbMirdal.Hwnd()) {
+        for (const auto* button : {&btnReg, &btnUnreg, &btnRegRead, &btnRegBat, &btnView})
+            if (button->Command() == id)
+                tlbMirdal_ButtonClick(*button);
+        return;
+    }
+    if (id >= IDM_F0 && id <= IDM_F5)
+        mnuF_Click(static_cast<short>(id - IDM_F0));
+    else if (id == IDM_R0)
+        mnuR_Click(0);
+    else if (id >= IDM_V0 && id <= IDM_V3)
+        mnuV_Click(static_cast<short>(id - IDM_V0));
+}
+
+LRESULT frmMirdal::OnNotify(NMHDR* header)
+{
+    if (header->hwndFrom == trvDir.Hwnd())
+        return OnTreeNotify(header);
+    if (header->hwndFrom == lsvFile.Hwnd())
+        return OnFileListNotify(header);
+    if (header->hwndFrom == tlbMirdal.Hwnd() && header->code == TBN_DROPDOWN) {
+        auto* info = reinterpret_cast<NMTOOLBARW*>(header);
+        for (const auto* button : {&btnReg, &btnUnreg, &btnRegRead, &btnRegBat, &btnView})
+            if (button->Command() == info->iItem)
+                tlbMirdal_ButtonDropDown(*button);
+        return TBDDRET_DEFAULT;
+    }
+    return 0;
+}
+
+LRESULT frmMirdal::OnTreeNotify(NMHDR* header)
+{
+    switch (header->code) {
+    case TVN_ITEMEXPANDINGW: {
+        auto* info = reinterpret_cast<NMTREEVIEWW*>(header);
+        if (!programmaticTreeChange_ && (info->action & TVE_EXPAND))
+            Reporting([&] { trvDir_Expand(info->itemNew.hItem); });
+        return FALSE;
+    }
+    case TVN_ITEMEXPANDEDW: {
+        auto* info = reinterpret_cast<NMTREEVIEWW*>(header);
+        if (!programmaticTreeChange_ && (info->action & TVE_COLLAPSE))
+            Reporting([&] { trvDir_Collapse(info->itemNew.hItem); });
+        return 0;
+    }
+    case TVN_SELCHANGEDW: {
+        auto* info = reinterpret_cast<NMTREEVIEWW*>(header);
+        if (!programmaticTreeChange_ && info->action != TVC_UNKNOWN)
+            Reporting([&] { trvDir_NodeClick(info->itemNew.hItem); });
+        return 0;
+    }
+    case NM_CLICK: {
+        // A click on the node already selected changes no selection, yet is a click on that node.
+        POINT point{};
+        ::GetCursorPos(&point);
+        ::ScreenToClient(trvDir.Hwnd(), &point);
+        HTREEITEM node = trvDir.HitTest(point);
+        if (node && node == trvDir.Selected())
+            Reporting([&] { trvDir_NodeClick(node); });
+        return 0;
+    }
+    case NM_SETFOCUS:
+        trvDir_GotFocus();
+        return 0;
+    }
+    return 0;
+}
+
+LRESULT frmMirdal::OnFileListNotify(NMHDR* header)
+{
+    switch (header->code) {
+    case LVN_GETDISPINFOW:
+        FillFileRowText(reinterpret_cast<NMLVDISPINFOW*>(header));
+        return 0;
+    case LVN_COLUMNCLICK:
+        lsvFile_ColumnClick(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem + 1);
+        return 0;
+    case NM_SETFOCUS:
+        lsvFile_GotFocus();
+        return 0;
+    }
+    return 0;
+}
+
+void frmMirdal::OnInitMenuPopup(HMENU menu)
+{
+    if (menu == mnuFile.Handle())
+        mnuFile_Click();
+    else if (menu == mnuReg.Handle())
+        mnuReg_Click();
+}
+
+void frmMirdal::ReportFailure(unsigned long code, const std::wstring& description) const
+{
+    platform::ShowMessage(hwnd_, description, std::to_wstring(code), MB_OK | MB_ICONSTOP);
+}
+
+bool frmMirdal::PreTranslateMessage(MSG& msg)
+{
+    if (accelerators_ && ::TranslateAcceleratorW(hwnd_, accelerators_, &msg))
+        return true;
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && !tabOrder_.empty()
+        && (::GetKeyState(VK_CONTROL) & 0x8000) == 0) {
+        HWND focus = ::GetFocus();
+        bool ours = false;
+        for (HWND stop : tabOrder_)
+            ours = ours || stop == focus || ::IsChild(stop, focus);
+        if (!ours)
+            return false;
+        bool backwards = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+        size_t count = tabOrder_.size();
+        size_t at = 0;
+        while (at < count && tabOrder_[at] != focus && !::IsChild(tabOrder_[at], focus))
+            ++at;
+        for (size_t step = 1; step <= count; ++step) {
+            HWND next = tabOrder_[(at + (backwards ? count - step : step)) % count];
+            if (::IsWindowVisible(next) && ::IsWindowEnabled(next)) {
+                ::SetFocus(next);
+                break;
+            }
+        }
+        return true;
+    }
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && picRes.IsVisible() && cmdClose.IsEnabled()
+        && (msg.hwnd == hwnd_ || ::IsChild(hwnd_, msg.hwnd))) {
+        cmdClose_Click();
+        return true;
+    }
+    return false;
+}
+
+unsigned frmMirdal::Dpi() const
+{
+    UINT dpi = ::GetDpiForWindow(hwnd_);
+    return dpi ? dpi : 96;
+}
+
+double frmMirdal::TwipsPerPixel() const { return 1440.0 / Dpi(); }

@@ -1,0 +1,173 @@
+#pragma once
+// The one window of the program. It owns every control and all state; the procedures of each
+// part of the program are its methods, defined in the folder of that part (browse/, register/, registry/).
+#include "platform/Edit.h"
+#include "platform/ListView.h"
+#include "platform/Menu.h"
+#include "platform/StatusBar.h"
+#include "platform/ToolBar.h"
+#include "platform/TreeView.h"
+#include "platform/UniqueHandle.h"
+#include "browse/pure/FileText.h"
+#include "platform/Failure.h"
+#include <ole2.h>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class FileDropTarget;
+
+class frmMirdal {
+public:
+    // Creates the window and runs its start-up; the object lives until the window is destroyed.
+    static frmMirdal* Create(HINSTANCE instance);
+    HWND Hwnd() const { return hwnd_; }
+    // Keyboard navigation and accelerators, before a message is dispatched.
+    bool PreTranslateMessage(MSG& msg);
+
+    // Start-up, settings and shutdown.
+    void Form_Load();
+    bool Form_QueryUnload(int unloadMode); // True refuses the close.
+    void Form_Unload();
+
+    // Layout and result panel.
+    void Form_Resize();
+    void Form_Paint(HDC dc);
+    void picRes_Resize();
+    void cmdClose_Click();
+
+    // Commands.
+    void mnuF_Click(short index);
+    void mnuFile_Click();
+    void mnuR_Click(short index);
+    void mnuReg_Click();
+    void mnuV_Click(short index);
+    void tlbMirdal_ButtonClick(const platform::ToolButton& button);
+    void tlbMirdal_ButtonDropDown(const platform::ToolButton& button);
+    void lsvFile_MouseDown(int button, int shift, int x, int y);
+
+    // Command enablement.
+    void UpdateCommandState();
+    bool CheckListItemSelect();
+    void lsvFile_GotFocus();
+    void trvDir_GotFocus();
+
+    // Drive and folder tree.
+    void SetDriveTree();
+    void AddPlaceholderNode(const std::wstring& path);
+    static bool IsFolder(const std::wstring& path);
+    void ExpandFolderNode(const std::wstring& path);
+    void ShowFolder(const std::wstring& path);
+    void trvDir_Expand(HTREEITEM node);
+    void trvDir_Collapse(HTREEITEM node);
+    void trvDir_NodeClick(HTREEITEM node);
+    // The node of a key (upper-cased full path), or nullptr.
+    HTREEITEM FindNode(const std::wstring& key) const;
+    std::wstring NodeKey(HTREEITEM node) const;
+
+    // File list.
+    void SetFileListView(std::wstring o_Path);
+    void lsvFile_ColumnClick(int column);
+    // The row of a key (full path), or -1.
+    int FindFileRow(const std::wstring& key) const;
+    const FileRow& FileRowAt(int index) const { return fileRows_[static_cast<size_t>(index)]; }
+
+    // Dropping files onto the list.
+    void lsvFile_OLEDragDrop(IDataObject* data);
+
+    // Registration and batch files.
+    void RunRegistration(bool o_Register);
+    void CreateBatchFiles();
+
+    // Registered-library scan.
+    void ListRegisteredLibraries();
+
+    // Controls.
+    platform::ToolBar tlbMirdal;
+    platform::StatusBar stbMirdal;
+    platform::TreeView trvDir;
+    platform::ListView lsvFile;
+    platform::ListView lsvReg;
+    platform::Window picRes;
+    platform::Edit txtRes;
+    platform::Window cmdClose;
+    platform::Menu mnuMain, mnuFile, mnuReg, mnuView;
+    platform::UniqueImageList imlMirdal, imlFileS, imlFileL, imlDir;
+
+    // Window-level state.
+    platform::ToolButton btnReg, btnUnreg, btnRegRead, btnRegBat, btnView;
+    platform::StatusPanel pnlFCount, pnlPath;
+    bool IsBusy = false;
+
+    // Positions of the top-level menus in the menu bar, and of their items.
+    static constexpr int FileMenuPosition = 0, RegistryMenuPosition = 1, ViewMenuPosition = 2;
+
+    unsigned Dpi() const;
+    double TwipsPerPixel() const;
+
+private:
+    frmMirdal();
+    ~frmMirdal();
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
+    static LRESULT CALLBACK FileListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCreate();
+    void OnDestroy();
+    void OnCommand(int id, int code, HWND control);
+    LRESULT OnNotify(NMHDR* header);
+    LRESULT OnTreeNotify(NMHDR* header);
+    LRESULT OnFileListNotify(NMHDR* header);
+    void OnInitMenuPopup(HMENU menu);
+    void OnSize();
+    void OnDpiChanged(const RECT& suggested);
+    void Close(int unloadMode);
+
+    void CreateControls();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateLists();
+    void CreateResultPanel();
+    void LoadImageLists();
+    void ApplyFonts();
+    void SizeStatusPanels();
+    void DockBars();
+    void MoveTwips(const platform::Window& control, long left, long top, long width, long height) const;
+    // Runs a handler and reports a platform failure in the critical message box.
+    template <class F> void Reporting(F&& handler);
+    void ReportFailure(unsigned long code, const std::wstring& description) const;
+
+    // The result panel of registration runs and batch writing.
+    void BeginReport();
+    void AppendLog(const std::wstring& text) const { txtRes.Append(text); }
+    std::wstring OutcomeText(long code) const;
+    std::wstring BatchLine(int row, bool registering) const;
+
+    void FillFileRowText(NMLVDISPINFOW* info) const;
+    void RebuildFileRowIndex();
+
+    HWND hwnd_ = nullptr;
+    platform::UniqueFont font_;
+    HACCEL accelerators_ = nullptr;
+    FileDropTarget* dropTarget_ = nullptr;
+    bool programmaticTreeChange_ = false;
+    bool unloaded_ = false;
+    std::wstring appName_;
+
+    std::unordered_map<std::wstring, HTREEITEM> nodes_;
+    std::unordered_map<HTREEITEM, std::wstring> nodeKeys_;
+    std::vector<FileRow> fileRows_;
+    std::unordered_map<std::wstring, int> fileRowIndex_;
+    bool sortDescending_ = false;
+    std::vector<HWND> tabOrder_;
+};
+
+template <class F>
+void frmMirdal::Reporting(F&& handler)
+{
+    try {
+        handler();
+    } catch (const platform::Failure& failure) {
+        ReportFailure(failure.Code(), failure.Description());
+    }
+}

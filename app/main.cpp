@@ -1,0 +1,22 @@
+#include "app/frmMirdal.h"
+#include "platform/MessageLoop.h"
+#include <commctrl.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES
+                                                         | ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    frmMirdal* window = frmMirdal::Create(instance);
+    if (!window)
+        return 1;
+    HWND hwnd = window->Hwnd();
+    // The window object goes with its window: reach it through the handle, never a stale pointer.
+    platform::SetMessageFilter([hwnd](MSG& msg) {
+        auto* current = reinterpret_cast<frmMirdal*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        return ::IsWindow(hwnd) && current && current->PreTranslateMessage(msg);
+    });
+    int code = platform::RunMessageLoop();
+    platform::SetMessageFilter(nullptr);
+    return code;
+}

@@ -1,0 +1,79 @@
+#pragma once
+// Identifiers shared by the resource script and the code.
+
+#define MIRDAL_VERSION_MAJOR 1
+#define MIRDAL_VERSION_MINOR 0
+#define MIRDAL_VERSION_REVISION 0
+#define MIRDAL_VERSION_TEXT "1.0.0"
+
+#define IDI_MIRDAL 1
+#define IDR_MAINMENU 100
+#define IDR_ACCELERATORS 101
+#define IDB_TOOLBAR 110
+#define IDB_FILE16 111
+#define IDB_FILE32 112
+#define IDB_DIR16 113
+
+// Menu items: base + index of the item in its menu.
+#define IDM_F0 1000
+#define IDM_F1 1001
+#define IDM_F3 1003
+#define IDM_F5 1005
+#define IDM_R0 1100
+#define IDM_V0 1200
+#define IDM_V1 1201
+#define IDM_V2 1202
+#define IDM_V3 1203
+
+// Toolbar buttons.
+#define IDC_BTN_REG 2000
+#define IDC_BTN_UNREG 2001
+#define IDC_BTN_REGREAD 2002
+#define IDC_BTN_REGBAT 2003
+#define IDC_BTN_VIEW 2004
+
+// Controls.
+#define IDC_TRVDIR 3000
+#define IDC_LSVFILE 3001
+#define IDC_LSVREG 3002
+#define IDC_TLBMIRDAL 3003
+#define IDC_STBMIRDAL 3004
+#define IDC_PICRES 3005
+#define IDC_TXTRES 3006
+#define IDC_CMDCLOSE 3007
+
+// Texts.
+#define IDS_CAPTION 1
+#define IDS_TITLE 2
+#define IDS_CLOSE 3
+#define IDS_BTN_REG 10
+#define IDS_BTN_UNREG 11
+#define IDS_BTN_REGREAD 12
+#define IDS_BTN_REGBAT 13
+#define IDS_BTN_VIEW 14
+#define IDS_PANEL_FCOUNT 20
+#define IDS_PANEL_PATH 21
+#define IDS_COL_NAME 30
+#define IDS_COL_SIZE 31
+#define IDS_COL_TYPE 32
+#define IDS_COL_DATE 33
+#define IDS_COL_LIBNAME 34
+#define IDS_COL_VERSION 35
+#define IDS_COL_PATH 36
+#define IDS_COL_CLSID 37
+#define IDS_MSG_BUSY 50
+#define IDS_MSG_REGISTRY_FAILED 51
+#define IDS_MSG_FOLDER_NOT_IN_TREE 52
+#define IDS_MSG_NAME_NOT_ANSI 53
+#define IDS_LOG_REGISTER 60
+#define IDS_LOG_UNREGISTER 61
+#define IDS_LOG_SUCCEEDED 62
+#define IDS_LOG_OLE_FAILED 63
+#define IDS_LOG_LOAD_FAILED 64
+#define IDS_LOG_NO_ENTRY 65
+#define IDS_LOG_FAILED_CODE 66
+#define IDS_LOG_RUN_DONE 67
+#define IDS_LOG_REG_BATCH 68
+#define IDS_LOG_UNREG_BATCH 69
+#define IDS_LOG_BATCH_DONE 70
+#define IDS_BATCH_FILTER 71

@@ -1,0 +1,179 @@
+#include "app/frmMirdal.h"
+#include "app/Texts.h"
+#include "app/resource.h"
+#include "platform/FileSystem.h"
+#include "platform/Prompt.h"
+#include "platform/Text.h"
+#include "platform/WaitCursor.h"
+#include <vector>
+
+namespace {
+
+// Pictures of the tree's image list: FLD2 (open folder), DRV, FLD1 (closed folder).
+constexpr int PictureFLD2 = 0;
+constexpr int PictureDRV = 1;
+constexpr int PictureFLD1 = 2;
+constexpr int NoPicture = -1;
+
+} // namespace
+
+HTREEITEM frmMirdal::FindNode(const std::wstring& key) const
+{
+    auto found = nodes_.find(key);
+    return found == nodes_.end() ? nullptr : found->second;
+}
+
+std::wstring frmMirdal::NodeKey(HTREEITEM node) const
+{
+    auto found = nodeKeys_.find(node);
+    return found == nodeKeys_.end() ? std::wstring() : found->second;
+}
+
+namespace {
+
+struct NodeAdder {
+    const platform::TreeView& tree;
+    std::unordered_map<std::wstring, HTREEITEM>& nodes;
+    std::unordered_map<HTREEITEM, std::wstring>& keys;
+
+    void operator()(HTREEITEM parent, const std::wstring& key, const std::wstring& text, int image, int selected) const
+    {
+        HTREEITEM node = tree.AddItem(parent, text, image, selected);
+        if (!node)
+            platform::ThrowFailure(ERROR_NOT_ENOUGH_MEMORY);
+        nodes[key] = node;
+        keys[node] = key;
+    }
+};
+
+} // namespace
+
+void frmMirdal::SetDriveTree()
+{
+    platform::WaitCursor wait;
+    NodeAdder add{trvDir, nodes_, nodeKeys_};
+    std::vector<wchar_t> buffer(::GetLogicalDriveStringsW(0, nullptr) + 1, L'\0');
+    DWORD length = ::GetLogicalDriveStringsW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0 || length >= buffer.size())
+        return;
+    for (const wchar_t* root = buffer.data(); *root; root += wcslen(root) + 1) {
+        if (::GetDriveTypeW(root) != DRIVE_FIXED)
+            continue;
+        std::wstring rootText = root;
+        add(TVI_ROOT, platform::UpperCase(rootText), rootText.substr(0, 2), PictureDRV, PictureDRV);
+        AddPlaceholderNode(rootText);
+    }
+}
+
+void frmMirdal::AddPlaceholderNode(const std::wstring& path)
+{
+    try {
+        platform::FolderListing listing(path + L"*");
+        WIN32_FIND_DATAW entry;
+        while (listing.Next(entry)) {
+            // Only entries the tree would show count: folders that are neither hidden nor system.
+            if (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+                continue;
+            if (platform::IsDotEntry(entry.cFileName))
+                continue;
+            DWORD attributes = platform::Attributes(path + entry.cFileName);
+            if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                continue;
+            HTREEITEM parent = FindNode(platform::UpperCase(path));
+            if (!parent)
+                platform::ThrowFailure(ERROR_PATH_NOT_FOUND);
+            NodeAdder{trvDir, nodes_, nodeKeys_}(parent, platform::UpperCase(path + L"@"), L"@", NoPicture, NoPicture);
+            return;
+        }
+    } catch (const platform::Failure& failure) {
+        platform::ShowMessage(hwnd_, failure.Description() + L"/0", std::to_wstring(failure.Code()), MB_OK | MB_ICONSTOP);
+    }
+}
+
+bool frmMirdal::IsFolder(const std::wstring& path)
+{
+    DWORD attributes = platform::Attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void frmMirdal::ExpandFolderNode(const std::wstring& path)
+{
+    std::wstring placeholderKey = platform::UpperCase(path + L"@");
+    HTREEITEM placeholder = FindNode(placeholderKey);
+    if (!placeholder)
+        return;
+    trvDir.DeleteItem(placeholder);
+    nodes_.erase(placeholderKey);
+    nodeKeys_.erase(placeholder);
+
+    platform::WaitCursor wait;
+    HTREEITEM parent = FindNode(platform::UpperCase(path));
+    NodeAdder add{trvDir, nodes_, nodeKeys_};
+    std::vector<std::wstring> added;
+    platform::FolderListing listing(path + L"*");
+    WIN32_FIND_DATAW entry;
+    while (listing.Next(entry)) {
+        if (platform::IsDotEntry(entry.cFileName) || (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+            continue;
+        std::wstring folder = path + entry.cFileName;
+        if (!IsFolder(folder))
+            continue;
+        add(parent, platform::UpperCase(folder + L"\\"), entry.cFileName, PictureFLD1, PictureFLD2);
+        added.push_back(folder + L"\\");
+    }
+    for (const std::wstring& folder : added)
+        AddPlaceholderNode(folder);
+}
+
+void frmMirdal::ShowFolder(const std::wstring& path)
+{
+    // Selecting and revealing nodes here is the program's doing, not the user's clicks or expansions.
+    struct ProgrammaticChange {
+        bool& flag;
+        bool old;
+        explicit ProgrammaticChange(bool& f) : flag(f), old(f) { flag = true; }
+        ~ProgrammaticChange() { flag = old; }
+    } change(programmaticTreeChange_);
+
+    size_t start = 0;
+    for (size_t slash; (slash = path.find(L'\\', start)) != std::wstring::npos; start = slash + 1) {
+        std::wstring prefix = path.substr(0, slash + 1);
+        ExpandFolderNode(prefix);
+        HTREEITEM node = FindNode(platform::UpperCase(prefix));
+        if (!node)
+            throw platform::Failure(ERROR_PATH_NOT_FOUND, Text(IDS_MSG_FOLDER_NOT_IN_TREE) + prefix);
+        trvDir.Select(node);
+        trvDir.EnsureVisible(node);
+        ::UpdateWindow(trvDir.Hwnd());
+    }
+    ::UpdateWindow(trvDir.Hwnd());
+    SetFileListView(path);
+}
+
+void frmMirdal::trvDir_Expand(HTREEITEM node)
+{
+    ExpandFolderNode(NodeKey(node));
+    trvDir.SortChildren(node);
+    ListRegisteredLibraries();
+    UpdateCommandState();
+}
+
+void frmMirdal::trvDir_Collapse(HTREEITEM node)
+{
+    {
+        bool old = programmaticTreeChange_;
+        programmaticTreeChange_ = true;
+        trvDir.Select(node);
+        programmaticTreeChange_ = old;
+    }
+    SetFileListView(NodeKey(node));
+    ListRegisteredLibraries();
+    UpdateCommandState();
+}
+
+void frmMirdal::trvDir_NodeClick(HTREEITEM node)
+{
+    SetFileListView(NodeKey(node));
+    ListRegisteredLibraries();
+    UpdateCommandState();
+}

@@ -1,0 +1,140 @@
+#include "app/frmMirdal.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "platform/WaitCursor.h"
+#include <algorithm>
+
+namespace {
+
+std::wstring LocaleText(LCTYPE type, const wchar_t* fallback)
+{
+    wchar_t buffer[16]{};
+    return ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer, 16) > 0 ? buffer : fallback;
+}
+
+std::wstring LocalDateText(const FILETIME& written, const std::wstring& dateSeparator, const std::wstring& timeSeparator)
+{
+    SYSTEMTIME utc{}, local{};
+    if (!::FileTimeToSystemTime(&written, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        platform::ThrowLastError();
+    return FormatFileDate(local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, dateSeparator, timeSeparator);
+}
+
+// While the list is filled the tree is disabled; it comes back whatever happens.
+class TreeDisabled {
+public:
+    explicit TreeDisabled(const platform::Window& tree) : tree_(tree) { tree_.Enable(false); }
+    ~TreeDisabled() { tree_.Enable(true); }
+    TreeDisabled(const TreeDisabled&) = delete;
+    TreeDisabled& operator=(const TreeDisabled&) = delete;
+
+private:
+    const platform::Window& tree_;
+};
+
+} // namespace
+
+void frmMirdal::SetFileListView(std::wstring o_Path)
+{
+    if (o_Path == pnlPath.Text())
+        return;
+    platform::WaitCursor wait;
+    TreeDisabled treeDisabled(trvDir);
+    lsvReg.DeleteAllItems();
+    lsvReg.Refresh();
+    lsvFile.DeleteAllItems();
+    fileRows_.clear();
+    fileRowIndex_.clear();
+    lsvFile.Refresh();
+
+    platform::FolderListing listing(o_Path + L"*.*");
+    pnlPath.SetText(o_Path);
+    pnlFCount.SetText(L"0");
+    std::wstring dateSeparator = LocaleText(LOCALE_SDATE, L"/");
+    std::wstring timeSeparator = LocaleText(LOCALE_STIME, L":");
+    WIN32_FIND_DATAW entry;
+    while (listing.Next(entry)) {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        std::wstring type = UpperAscii(GetExtension(entry.cFileName));
+        if (!IsListedExtension(type))
+            continue;
+        // Length and date come with the listing itself: no second look at a file that may have gone.
+        unsigned long long length = (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+        fileRows_.push_back({o_Path + entry.cFileName, entry.cFileName, FormatFileSize(length), type,
+                             LocalDateText(entry.ftLastWriteTime, dateSeparator, timeSeparator)});
+        fileRowIndex_.emplace(fileRows_.back().key, static_cast<int>(fileRows_.size() - 1));
+        pnlFCount.SetText(std::to_wstring(fileRows_.size()));
+    }
+    lsvFile.SetVirtualCount(static_cast<int>(fileRows_.size()));
+    pnlFCount.SetText(std::to_wstring(lsvFile.ItemCount()));
+    SizeStatusPanels();
+}
+
+void frmMirdal::FillFileRowText(NMLVDISPINFOW* info) const
+{
+    LVITEMW& item = info->item;
+    if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= fileRows_.size())
+        return;
+    const FileRow& row = fileRows_[static_cast<size_t>(item.iItem)];
+    if (item.mask & LVIF_TEXT) {
+        const std::wstring* texts[] = {&row.name, &row.size, &row.type, &row.date};
+        if (item.iSubItem >= 0 && item.iSubItem < 4 && item.cchTextMax > 0)
+            lstrcpynW(item.pszText, texts[item.iSubItem]->c_str(), item.cchTextMax);
+    }
+    if (item.mask & LVIF_IMAGE)
+        item.iImage = 0;
+}
+
+int frmMirdal::FindFileRow(const std::wstring& key) const
+{
+    auto found = fileRowIndex_.find(key);
+    return found == fileRowIndex_.end() ? -1 : found->second;
+}
+
+void frmMirdal::RebuildFileRowIndex()
+{
+    fileRowIndex_.clear();
+    for (size_t i = 0; i < fileRows_.size(); ++i)
+        fileRowIndex_.emplace(fileRows_[i].key, static_cast<int>(i));
+}
+
+void frmMirdal::lsvFile_ColumnClick(int column)
+{
+    sortDescending_ = !sortDescending_;
+    int sortKey = column - 1;
+    if (sortKey < 0 || sortKey > 3)
+        return;
+    auto field = [sortKey](const FileRow& row) -> const std::wstring& {
+        switch (sortKey) {
+        case 1: return row.size;
+        case 2: return row.type;
+        case 3: return row.date;
+        default: return row.name;
+        }
+    };
+    // The selection belongs to the rows, not to their positions.
+    std::vector<bool> selected(fileRows_.size());
+    for (int i = lsvFile.NextSelected(-1); i >= 0; i = lsvFile.NextSelected(i))
+        selected[static_cast<size_t>(i)] = true;
+    std::vector<size_t> order(fileRows_.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    bool descending = sortDescending_;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        int c = platform::CompareIgnoreCase(field(fileRows_[a]), field(fileRows_[b]));
+        return descending ? c > 0 : c < 0;
+    });
+    std::vector<FileRow> sorted;
+    sorted.reserve(order.size());
+    for (size_t i : order)
+        sorted.push_back(std::move(fileRows_[i]));
+    fileRows_ = std::move(sorted);
+    RebuildFileRowIndex();
+    lsvFile.SetAllSelected(false);
+    for (size_t i = 0; i < order.size(); ++i)
+        if (selected[order[i]])
+            lsvFile.SetSelected(static_cast<int>(i), true);
+    lsvFile.RedrawItems(0, static_cast<int>(fileRows_.size()) - 1);
+    ::InvalidateRect(lsvFile.Hwnd(), nullptr, TRUE);
+}

@@ -1,0 +1,18 @@
+#include "platform/Failure.h"
+
+namespace platform {
+
+std::wstring SystemMessage(DWORD code)
+{
+    wchar_t* buffer = nullptr;
+    DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                        | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                    nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text(buffer ? buffer : L"", length);
+    ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text;
+}
+
+} // namespace platform

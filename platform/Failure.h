@@ -1,0 +1,41 @@
+#pragma once
+// A platform failure: the system's error number and its own description.
+#include <windows.h>
+#include <string>
+
+namespace platform {
+
+// The system's text for an error or HRESULT, without the trailing line end; empty when it has none.
+std::wstring SystemMessage(DWORD code);
+
+class Failure {
+public:
+    Failure(DWORD code, std::wstring description) : code_(code), description_(std::move(description)) {}
+    explicit Failure(DWORD code) : Failure(code, SystemMessage(code)) {}
+
+    DWORD Code() const noexcept { return code_; }
+    const std::wstring& Description() const noexcept { return description_; }
+
+private:
+    DWORD code_;
+    std::wstring description_;
+};
+
+[[noreturn]] inline void ThrowFailure(DWORD code) { throw Failure(code); }
+[[noreturn]] inline void ThrowLastError()
+{
+    DWORD code = ::GetLastError();
+    throw Failure(code != ERROR_SUCCESS ? code : ERROR_GEN_FAILURE);
+}
+inline void ThrowIfFalse(BOOL ok)
+{
+    if (!ok)
+        ThrowLastError();
+}
+inline void ThrowIfError(LSTATUS status)
+{
+    if (status != ERROR_SUCCESS)
+        ThrowFailure(static_cast<DWORD>(status));
+}
+
+} // namespace platform

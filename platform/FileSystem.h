@@ -1,0 +1,30 @@
+#pragma once
+// Folder listings and attributes, wide paths throughout.
+#include "platform/UniqueHandle.h"
+#include <string>
+
+namespace platform {
+
+// Walks the entries matching a pattern such as C:\folder\*.
+class FolderListing {
+public:
+    // Throws platform::Failure when the folder cannot be listed; a folder with no match is no failure.
+    explicit FolderListing(const std::wstring& pattern);
+    // The next entry; false at the end.
+    bool Next(WIN32_FIND_DATAW& entry);
+
+private:
+    UniqueFind find_;
+    WIN32_FIND_DATAW first_{};
+    bool hasFirst_ = false;
+};
+
+inline bool IsDotEntry(const wchar_t* name)
+{
+    return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
+
+// The attributes of a path, or INVALID_FILE_ATTRIBUTES when they cannot be read.
+inline DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
+
+} // namespace platform

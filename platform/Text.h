@@ -1,0 +1,20 @@
+#pragma once
+// Text operations that follow the system's rules.
+#include <windows.h>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// Upper case as the system maps it, independent of the user's locale.
+std::wstring UpperCase(const std::wstring& text);
+// Equality ignoring case, by the user's locale.
+bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b);
+// Order ignoring case, by the user's locale: <0, 0, >0.
+int CompareIgnoreCase(const std::wstring& a, const std::wstring& b);
+// The text in the ANSI code page; empty when a character has no exact form there.
+std::optional<std::string> ToAnsiExact(const std::wstring& text);
+// The text in the ANSI code page, with the system's replacements for what has no form there.
+std::string ToAnsi(const std::wstring& text);
+
+} // namespace platform

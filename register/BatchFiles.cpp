@@ -1,0 +1,105 @@
+#include "app/Texts.h"
+#include "app/frmMirdal.h"
+#include "app/resource.h"
+#include "platform/MessageLoop.h"
+#include "platform/Prompt.h"
+#include "platform/Text.h"
+#include "platform/WaitCursor.h"
+#include "register/pure/BatchText.h"
+#include <commdlg.h>
+
+namespace {
+
+constexpr wchar_t CrLf[] = L"\r\n";
+constexpr DWORD BatchDialogFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+
+// A batch file written in the ANSI code page, every line ended by CR LF.
+class BatchWriter {
+public:
+    explicit BatchWriter(const std::wstring& path)
+        : file_(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+        if (!file_)
+            platform::ThrowLastError();
+    }
+    void WriteLine(const std::string& line)
+    {
+        std::string bytes = line + "\r\n";
+        DWORD written = 0;
+        platform::ThrowIfFalse(::WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    }
+
+private:
+    platform::UniqueFile file_;
+};
+
+std::wstring FileNamePart(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+std::wstring ShortPath(const std::wstring& path)
+{
+    DWORD size = ::GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (size == 0)
+        return {};
+    std::wstring shortPath(size, L'\0');
+    shortPath.resize(::GetShortPathNameW(path.c_str(), shortPath.data(), size));
+    return shortPath;
+}
+
+} // namespace
+
+// The batch line of a row in the ANSI code page's reach: the name as listed, else its short name;
+// a name with neither form is refused rather than written corrupted.
+std::wstring frmMirdal::BatchLine(int row, bool registering) const
+{
+    const FileRow& file = FileRowAt(row);
+    auto line = [&](const std::wstring& name) { return registering ? RegistrationLine(name) : UnregistrationLine(name); };
+    if (platform::ToAnsiExact(line(file.name)))
+        return line(file.name);
+    std::wstring shortName = FileNamePart(ShortPath(file.key));
+    if (!shortName.empty() && platform::ToAnsiExact(line(shortName)))
+        return line(shortName);
+    throw platform::Failure(ERROR_NO_UNICODE_TRANSLATION, Text(IDS_MSG_NAME_NOT_ANSI) + file.key);
+}
+
+void frmMirdal::CreateBatchFiles()
+{
+    if (lsvFile.ItemCount() == 0)
+        return;
+    platform::SaveFileRequest request{Text(IDS_BATCH_FILTER), BatchDialogFlags, pnlPath.Text()};
+    std::optional<platform::SaveFileAnswer> answer = platform::AskSaveFile(hwnd_, request);
+    if (!answer)
+        return;
+    std::wstring registrationPath = answer->path;
+    std::wstring unregistrationPath = UnregistrationPath(answer->path, answer->fileNameLength);
+
+    BeginReport();
+    try {
+        platform::WaitCursor wait;
+        // Every name is checked before anything is written, so that no half-written pair is left behind.
+        for (int i = lsvFile.NextSelected(-1); i >= 0; i = lsvFile.NextSelected(i))
+            BatchLine(i, true);
+        auto writeBatch = [&](const std::wstring& path, unsigned header, bool registering) {
+            BatchWriter file(path);
+            AppendLog(Text(header) + path + CrLf);
+            int count = lsvFile.ItemCount();
+            for (int i = 0; i < count; ++i) {
+                platform::ProcessPendingEvents();
+                if (i >= lsvFile.ItemCount())
+                    platform::ThrowFailure(ERROR_INVALID_INDEX);
+                if (!lsvFile.IsSelected(i))
+                    continue;
+                std::wstring line = BatchLine(i, registering);
+                AppendLog(line + CrLf);
+                file.WriteLine(platform::ToAnsi(line));
+            }
+            file.WriteLine("PAUSE");
+        };
+        writeBatch(registrationPath, IDS_LOG_REG_BATCH, true);
+        AppendLog(CrLf);
+        writeBatch(unregistrationPath, IDS_LOG_UNREG_BATCH, false);
+        AppendLog(Text(IDS_LOG_BATCH_DONE));
+    } catch (const platform::Failure& failure) {
+        ReportFailure(failure.Code(), failure.Description());
+    }
+    cmdClose.Enable(true);
+}

@@ -1,0 +1,140 @@
+#include "TestSupport.h"
+#include "platform/Module.h"
+#include "platform/MessageLoop.h"
+#include "platform/Settings.h"
+#include "platform/UniqueHandle.h"
+#include <commctrl.h>
+
+namespace testing_support {
+
+ScratchFolder::ScratchFolder(const std::wstring& name)
+{
+    ::CreateDirectoryW(L"C:\\mirdal-tests", nullptr);
+    path_ = L"C:\\mirdal-tests\\" + name + L"\\";
+    RemoveTree(path_);
+    ::CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+std::wstring ScratchFolder::File(const std::wstring& name, size_t bytes, DWORD attributes) const
+{
+    std::wstring path = path_ + name;
+    platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    std::string data(bytes, 'x');
+    DWORD written = 0;
+    if (bytes)
+        ::WriteFile(file.get(), data.data(), static_cast<DWORD>(bytes), &written, nullptr);
+    file.reset();
+    if (attributes)
+        ::SetFileAttributesW(path.c_str(), attributes);
+    return path;
+}
+
+std::wstring ScratchFolder::Folder(const std::wstring& name, DWORD attributes) const
+{
+    std::wstring path = path_ + name;
+    ::CreateDirectoryW(path.c_str(), nullptr);
+    if (attributes)
+        ::SetFileAttributesW(path.c_str(), attributes | FILE_ATTRIBUTE_DIRECTORY);
+    return path + L"\\";
+}
+
+void RemoveTree(const std::wstring& path)
+{
+    std::wstring folder = path.back() == L'\\' ? path : path + L"\\";
+    WIN32_FIND_DATAW entry;
+    platform::UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &entry));
+    if (find) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring child = folder + name;
+            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                ::DeleteFileW(child.c_str());
+        } while (::FindNextFileW(find.get(), &entry));
+    }
+    find.reset();
+    ::SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+std::string ReadBytes(const std::wstring& path)
+{
+    platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
+        return {};
+    std::string data(::GetFileSize(file.get(), nullptr), '\0');
+    DWORD read = 0;
+    ::ReadFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &read, nullptr);
+    data.resize(read);
+    return data;
+}
+
+std::wstring ProgramFolder() { return platform::ExecutableFolder(); }
+
+std::wstring FixturePath(const std::wstring& name) { return ProgramFolder() + L"fixtures\\" + name; }
+
+void CopyFixture(const std::wstring& fixtureName, const std::wstring& destination)
+{
+    ASSERT_TRUE(::CopyFileW(FixturePath(fixtureName).c_str(), destination.c_str(), FALSE))
+        << Narrow(fixtureName) << " -> " << Narrow(destination);
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+void Pump() { platform::ProcessPendingEvents(); }
+
+void WindowTest::ClearSettings()
+{
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + platform::ExecutableBaseName()).c_str());
+}
+
+void WindowTest::SetUp()
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    ClearSettings();
+    window = frmMirdal::Create(::GetModuleHandleW(nullptr));
+    ASSERT_NE(window, nullptr);
+    Pump();
+}
+
+void WindowTest::TearDown()
+{
+    if (window && ::IsWindow(window->Hwnd())) {
+        window->IsBusy = false;
+        ::DestroyWindow(window->Hwnd());
+    }
+    Pump();
+    ClearSettings();
+}
+
+std::vector<std::wstring> WindowTest::FileNames() const { return Column(window->lsvFile, 0); }
+
+std::vector<std::wstring> WindowTest::Column(const platform::ListView& list, int subItem) const
+{
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < list.ItemCount(); ++i)
+        texts.push_back(list.ItemText(i, subItem));
+    return texts;
+}
+
+void WindowTest::SelectRows(const std::vector<int>& rows) const
+{
+    window->lsvFile.SetAllSelected(false);
+    for (int row : rows)
+        window->lsvFile.SetSelected(row, true);
+}
+
+} // namespace testing_support

@@ -1,0 +1,100 @@
+#pragma once
+// What the Windows tests share: a prompter that answers for the user, scratch folders and files,
+// the real window, and registry helpers.
+#include "app/frmMirdal.h"
+#include "platform/Prompt.h"
+#include <gtest/gtest.h>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct ShownMessage {
+    std::wstring text, title;
+    UINT style = 0;
+};
+
+// Answers every prompt from a script and records what was asked.
+class ScriptedPrompter : public platform::Prompter {
+public:
+    ScriptedPrompter() { platform::SetPrompter(this); }
+    ~ScriptedPrompter() override { platform::SetPrompter(nullptr); }
+
+    int ShowMessage(HWND, const std::wstring& text, const std::wstring& title, UINT style) override
+    {
+        messages.push_back({text, title, style});
+        return IDOK;
+    }
+    std::optional<platform::SaveFileAnswer> AskSaveFile(HWND, const platform::SaveFileRequest& request) override
+    {
+        saveRequests.push_back(request);
+        if (saveAnswers.empty())
+            return std::nullopt;
+        auto answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
+    // Queues the path the next save dialog returns; an empty path stands for "cancel".
+    void AnswerSave(const std::wstring& path)
+    {
+        if (path.empty())
+            saveAnswers.push_back(std::nullopt);
+        else
+            saveAnswers.push_back(platform::SaveFileAnswer{path, path.size() - (path.find_last_of(L'\\') + 1)});
+    }
+
+    std::vector<ShownMessage> messages;
+    std::vector<platform::SaveFileRequest> saveRequests;
+    std::deque<std::optional<platform::SaveFileAnswer>> saveAnswers;
+};
+
+// A folder made for one test under C:\mirdal-tests, removed with everything in it afterwards.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::wstring& name);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // The folder's path, ending in "\".
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const std::wstring& name, size_t bytes = 0, DWORD attributes = 0) const;
+    std::wstring Folder(const std::wstring& name, DWORD attributes = 0) const;
+
+private:
+    std::wstring path_;
+};
+
+void RemoveTree(const std::wstring& path);
+std::string ReadBytes(const std::wstring& path);
+void CopyFixture(const std::wstring& fixtureName, const std::wstring& destination);
+// The folder of the running test program, ending in "\".
+std::wstring ProgramFolder();
+std::wstring FixturePath(const std::wstring& name);
+// UTF-8, so that failures print readable text.
+std::string Narrow(const std::wstring& text);
+
+// Dispatches whatever is queued.
+void Pump();
+
+// The real window, created for each test with no stored settings and destroyed after it.
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    static void ClearSettings();
+    // The list rows' names, in list order.
+    std::vector<std::wstring> FileNames() const;
+    std::vector<std::wstring> Column(const platform::ListView& list, int subItem) const;
+    void SelectRows(const std::vector<int>& rows) const;
+
+    ScriptedPrompter prompter;
+    frmMirdal* window = nullptr;
+};
+
+} // namespace testing_support
+
+// Reports the caller's line on failure.
+#define EXPECT_WTEXT_EQ(expected, actual) \
+    EXPECT_EQ(::testing_support::Narrow(expected), ::testing_support::Narrow(actual))
