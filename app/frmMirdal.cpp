@@ -29,9 +29,9 @@ ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure)
 
 } // namespace
 
-frmMirdal::frmMirdal() { ::OleInitialize(nullptr); }
+frmMirdal::frmMirdal() = default;
 
-frmMirdal::~frmMirdal() { ::OleUninitialize(); }
+frmMirdal::~frmMirdal() = default;
 
 frmMirdal* frmMirdal::Create(HINSTANCE instance)
 {

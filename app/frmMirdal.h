@@ -75,7 +75,8 @@ public:
     // Dropping files onto the list.
     void lsvFile_OLEDragDrop(IDataObject* data);
 
-    // Registration and batch files.
+    // Registration and batch files, which report in the result panel.
+    void BeginReport();
     void RunRegistration(bool o_Register);
     void CreateBatchFiles();
 
@@ -131,14 +132,13 @@ private:
     void LoadImageLists();
     void ApplyFonts();
     void SizeStatusPanels();
+    void SizeToolBarButtons(LOGFONTW font);
     void DockBars();
     void MoveTwips(const platform::Window& control, long left, long top, long width, long height) const;
     // Runs a handler and reports a platform failure in the critical message box.
     template <class F> void Reporting(F&& handler);
     void ReportFailure(unsigned long code, const std::wstring& description) const;
 
-    // The result panel of registration runs and batch writing.
-    void BeginReport();
     void AppendLog(const std::wstring& text) const { txtRes.Append(text); }
     std::wstring OutcomeText(long code) const;
     std::wstring BatchLine(int row, bool registering) const;
@@ -147,7 +147,7 @@ private:
     void RebuildFileRowIndex();
 
     HWND hwnd_ = nullptr;
-    platform::UniqueFont font_;
+    platform::UniqueFont font_, toolbarFont_;
     HACCEL accelerators_ = nullptr;
     FileDropTarget* dropTarget_ = nullptr;
     bool programmaticTreeChange_ = false;

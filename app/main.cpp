@@ -7,9 +7,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES
                                                          | ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
-    frmMirdal* window = frmMirdal::Create(instance);
-    if (!window)
+    // Dropping files needs OLE on the window's thread, for the whole life of the window.
+    if (FAILED(::OleInitialize(nullptr)))
         return 1;
+    frmMirdal* window = frmMirdal::Create(instance);
+    if (!window) {
+        ::OleUninitialize();
+        return 1;
+    }
     HWND hwnd = window->Hwnd();
     // The window object goes with its window: reach it through the handle, never a stale pointer.
     platform::SetMessageFilter([hwnd](MSG& msg) {
@@ -18,5 +23,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     });
     int code = platform::RunMessageLoop();
     platform::SetMessageFilter(nullptr);
+    ::OleUninitialize();
     return code;
 }

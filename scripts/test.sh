@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the pure code natively under the sanitizers, and the
+# Windows tests under Wine in a prefix and X display of their own.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh tests
+ctest --test-dir build/native --output-on-failure
+xvfb=""
+if [ -z "${DISPLAY:-}" ]; then
+    export DISPLAY=:$((200 + RANDOM % 100))
+    Xvfb "$DISPLAY" -screen 0 1280x1024x24 >/dev/null 2>&1 &
+    xvfb=$!
+fi
+export WINEPREFIX=$PWD/build/x64/wineprefix
+cleanup() {
+    WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true
+    [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+scripts/wine-prefix.sh "$WINEPREFIX" test
+wineserver -p
+ctest --test-dir build/x64 --output-on-failure
