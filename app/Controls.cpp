@@ -66,7 +66,6 @@ void frmMirdal::CreateToolBar()
                                  0, IDC_TLBMIRDAL));
     tlbMirdal.Send(TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON));
     tlbMirdal.Send(TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
-    tlbMirdal.Send(TB_SETPADDING, 0, MAKELPARAM(0, 0));
     tlbMirdal.Send(TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(imlMirdal.get()));
 
     static const std::wstring captions[] = {Text(IDS_BTN_REG), Text(IDS_BTN_UNREG), Text(IDS_BTN_REGREAD),
@@ -156,7 +155,7 @@ void frmMirdal::ApplyFonts()
     NONCLIENTMETRICSW metrics{sizeof metrics};
     ::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, Dpi());
     font_.reset(::CreateFontIndirectW(&metrics.lfMessageFont));
-    for (HWND control : {stbMirdal.Hwnd(), trvDir.Hwnd(), lsvFile.Hwnd(), lsvReg.Hwnd(), txtRes.Hwnd(),
+    for (HWND control : {tlbMirdal.Hwnd(), stbMirdal.Hwnd(), trvDir.Hwnd(), lsvFile.Hwnd(), lsvReg.Hwnd(), txtRes.Hwnd(),
                          cmdClose.Hwnd()})
         platform::Window(control).SetFont(font_.get());
     int scale = static_cast<int>(Dpi());
@@ -165,25 +164,15 @@ void frmMirdal::ApplyFonts()
     SizeStatusPanels();
 }
 
-// Buttons are 57 x 35 pixels with the caption under the picture. Fonts with tall line spacing (the CJK
-// fonts Wine links in) would grow the buttons, so the caption font shrinks until the button fits.
-void frmMirdal::SizeToolBarButtons(LOGFONTW font)
+// Buttons are 57 x 35 pixels with the caption under the picture; the padding is taken out so that
+// the tall line spacing of CJK fonts does not grow them.
+void frmMirdal::SizeToolBarButtons()
 {
     int scale = static_cast<int>(Dpi());
     int width = ::MulDiv(57, scale, 96);
-    int height = ::MulDiv(35, scale, 96);
-    int minimum = ::MulDiv(8, scale, 96);
-    for (;;) {
-        toolbarFont_.reset(::CreateFontIndirectW(&font));
-        tlbMirdal.SetFont(toolbarFont_.get());
-        tlbMirdal.Send(TB_SETBUTTONWIDTH, 0, MAKELPARAM(width, width));
-        tlbMirdal.Send(TB_SETBUTTONSIZE, 0, MAKELPARAM(width, height));
-        int actual = HIWORD(tlbMirdal.Send(TB_GETBUTTONSIZE));
-        int size = font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
-        if (actual <= height || size <= minimum)
-            break;
-        font.lfHeight = -(size - 1);
-    }
+    tlbMirdal.Send(TB_SETPADDING, 0, MAKELPARAM(0, 0));
+    tlbMirdal.Send(TB_SETBUTTONWIDTH, 0, MAKELPARAM(width, width));
+    tlbMirdal.Send(TB_SETBUTTONSIZE, 0, MAKELPARAM(width, ::MulDiv(35, scale, 96)));
 }
 
 LRESULT CALLBACK frmMirdal::PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)

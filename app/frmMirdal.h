@@ -132,7 +132,7 @@ private:
     void LoadImageLists();
     void ApplyFonts();
     void SizeStatusPanels();
-    void SizeToolBarButtons(LOGFONTW font);
+    void SizeToolBarButtons();
     void DockBars();
     void MoveTwips(const platform::Window& control, long left, long top, long width, long height) const;
     // Runs a handler and reports a platform failure in the critical message box.
@@ -147,7 +147,7 @@ private:
     void RebuildFileRowIndex();
 
     HWND hwnd_ = nullptr;
-    platform::UniqueFont font_, toolbarFont_;
+    platform::UniqueFont font_;
     HACCEL accelerators_ = nullptr;
     FileDropTarget* dropTarget_ = nullptr;
     bool programmaticTreeChange_ = false;
