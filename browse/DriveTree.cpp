@@ -3,6 +3,7 @@
 #include "app/resource.h"
 #include "platform/FileSystem.h"
 #include "platform/Prompt.h"
+#include "platform/ScopedFlag.h"
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
 #include <vector>
@@ -128,12 +129,7 @@ void frmMirdal::ExpandFolderNode(const std::wstring& path)
 void frmMirdal::ShowFolder(const std::wstring& path)
 {
     // Selecting and revealing nodes here is the program's doing, not the user's clicks or expansions.
-    struct ProgrammaticChange {
-        bool& flag;
-        bool old;
-        explicit ProgrammaticChange(bool& f) : flag(f), old(f) { flag = true; }
-        ~ProgrammaticChange() { flag = old; }
-    } change(programmaticTreeChange_);
+    platform::ScopedFlag programmatic(programmaticTreeChange_);
 
     size_t start = 0;
     for (size_t slash; (slash = path.find(L'\\', start)) != std::wstring::npos; start = slash + 1) {
@@ -161,10 +157,8 @@ void frmMirdal::trvDir_Expand(HTREEITEM node)
 void frmMirdal::trvDir_Collapse(HTREEITEM node)
 {
     {
-        bool old = programmaticTreeChange_;
-        programmaticTreeChange_ = true;
+        platform::ScopedFlag programmatic(programmaticTreeChange_);
         trvDir.Select(node);
-        programmaticTreeChange_ = old;
     }
     SetFileListView(NodeKey(node));
     ListRegisteredLibraries();
