@@ -266,7 +266,9 @@ void frmMirdal::ReportFailure(unsigned long code, const std::wstring& descriptio
 
 bool frmMirdal::PreTranslateMessage(MSG& msg)
 {
-    if (accelerators_ && ::TranslateAcceleratorW(hwnd_, accelerators_, &msg))
+    // Ctrl+Q belongs to the File menu: while a run holds that menu disabled, it does nothing.
+    if (accelerators_ && mnuMain.IsPositionEnabled(FileMenuPosition)
+        && ::TranslateAcceleratorW(hwnd_, accelerators_, &msg))
         return true;
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && !tabOrder_.empty()
         && (::GetKeyState(VK_CONTROL) & 0x8000) == 0) {
