@@ -103,6 +103,14 @@ LRESULT frmMirdal::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (!HIWORD(lParam))
             OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
         return 0;
+    case WM_CTLCOLORSTATIC:
+        // The read-only log keeps the look of a page rather than of a disabled box.
+        if (reinterpret_cast<HWND>(lParam) == txtRes.Hwnd()) {
+            ::SetBkColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_WINDOW));
+            ::SetTextColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_WINDOWTEXT));
+            return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
+        }
+        break;
     case WM_SETCURSOR:
         if (platform::WaitCursor::Apply())
             return TRUE;
