@@ -1,5 +1,6 @@
 #include "app/frmMirdal.h"
 #include "app/pure/PaneLayout.h"
+#include <algorithm>
 
 void frmMirdal::OnSize()
 {
@@ -12,7 +13,10 @@ void frmMirdal::DockBars()
 {
     RECT client = platform::Window(hwnd_).ClientRect();
     unsigned dpi = Dpi();
-    int toolbarHeight = ::MulDiv(37, static_cast<int>(dpi), 96);
+    // 37 pixels hold buttons of 35; a caption font with taller lines makes the buttons taller,
+    // and then the bar grows with them rather than cutting their captions.
+    int buttonHeight = HIWORD(tlbMirdal.Send(TB_GETBUTTONSIZE));
+    int toolbarHeight = std::max(::MulDiv(37, static_cast<int>(dpi), 96), buttonHeight + 2);
     int statusHeight = ::MulDiv(26, static_cast<int>(dpi), 96);
     tlbMirdal.Move(0, 0, client.right, toolbarHeight);
     stbMirdal.Move(0, client.bottom - statusHeight, client.right, statusHeight);
