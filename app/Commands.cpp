@@ -27,7 +27,10 @@ void frmMirdal::mnuF_Click(short index)
         UpdateCommandState();
         break;
     case 5:
-        Close(1);
+        // While a run or batch writing holds the File menu disabled, quit cannot be chosen, not even by
+        // Ctrl+Q: closing then would destroy the window under the operation still running.
+        if (mnuMain.IsPositionEnabled(FileMenuPosition))
+            Close(1);
         break;
     default:
         UpdateCommandState();

@@ -14,15 +14,12 @@ std::vector<std::wstring> DroppedPaths(IDataObject* data)
     STGMEDIUM medium{};
     if (FAILED(data->GetData(&format, &medium)))
         return paths;
-    auto drop = static_cast<HDROP>(::GlobalLock(medium.hGlobal));
-    if (drop) {
-        UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-        for (UINT i = 0; i < count; ++i) {
-            std::wstring path(::DragQueryFileW(drop, i, nullptr, 0) + 1u, L'\0');
-            path.resize(::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-            paths.push_back(std::move(path));
-        }
-        ::GlobalUnlock(medium.hGlobal);
+    auto drop = static_cast<HDROP>(medium.hGlobal);
+    UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(::DragQueryFileW(drop, i, nullptr, 0) + 1u, L'\0');
+        path.resize(::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+        paths.push_back(std::move(path));
     }
     ::ReleaseStgMedium(&medium);
     return paths;

@@ -41,8 +41,12 @@ HRESULT STDMETHODCALLTYPE FileDropTarget::DragOver(DWORD, POINTL, DWORD* effect)
 
 HRESULT STDMETHODCALLTYPE FileDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect)
 {
-    if (window_)
-        window_->lsvFile_OLEDragDrop(data);
+    // Nothing may escape into OLE's frames: a drop that fails on the way changes what it changed.
+    try {
+        if (window_)
+            window_->lsvFile_OLEDragDrop(data);
+    } catch (...) {
+    }
     *effect = acceptable_ ? (*effect & DROPEFFECT_COPY ? DROPEFFECT_COPY : *effect & DROPEFFECT_LINK) : DROPEFFECT_NONE;
     acceptable_ = false;
     return S_OK;
