@@ -104,6 +104,9 @@ void WindowTest::SetUp()
 {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
+    // Once per test program, as the program's own entry point does; never torn down mid-run.
+    static HRESULT ole = ::OleInitialize(nullptr);
+    (void)ole;
     ClearSettings();
     window = frmMirdal::Create(::GetModuleHandleW(nullptr));
     ASSERT_NE(window, nullptr);
