@@ -228,8 +228,8 @@ LRESULT frmMirdal::OnTreeNotify(NMHDR* header)
     }
     case NM_CLICK: {
         // A click on the node already selected changes no selection, yet is a click on that node.
-        POINT point{};
-        ::GetCursorPos(&point);
+        DWORD position = ::GetMessagePos();
+        POINT point{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
         ::ScreenToClient(trvDir.Hwnd(), &point);
         HTREEITEM node = trvDir.HitTest(point);
         if (node && node == trvDir.Selected())

@@ -12,10 +12,11 @@ std::wstring LocaleText(LCTYPE type, const wchar_t* fallback)
     return ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer, 16) > 0 ? buffer : fallback;
 }
 
-std::wstring LocalDateText(const FILETIME& written, const std::wstring& dateSeparator, const std::wstring& timeSeparator)
+std::wstring LocalDateText(const FILETIME& written, const TIME_ZONE_INFORMATION* zone,
+                          const std::wstring& dateSeparator, const std::wstring& timeSeparator)
 {
     SYSTEMTIME utc{}, local{};
-    if (!::FileTimeToSystemTime(&written, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+    if (!::FileTimeToSystemTime(&written, &utc) || !::SystemTimeToTzSpecificLocalTime(zone, &utc, &local))
         platform::ThrowLastError();
     return FormatFileDate(local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, dateSeparator, timeSeparator);
 }
@@ -40,31 +41,52 @@ void frmMirdal::SetFileListView(std::wstring o_Path)
         return;
     platform::WaitCursor wait;
     TreeDisabled treeDisabled(trvDir);
-    lsvReg.DeleteAllItems();
-    lsvReg.Refresh();
-    lsvFile.DeleteAllItems();
+    // A list that shows nothing already needs no repaint to look empty.
+    if (lsvReg.ItemCount() > 0) {
+        lsvReg.DeleteAllItems();
+        lsvReg.Refresh();
+    }
+    if (lsvFile.ItemCount() > 0) {
+        lsvFile.DeleteAllItems();
+        lsvFile.Refresh();
+    }
     fileRows_.clear();
     fileRowIndex_.clear();
-    lsvFile.Refresh();
 
     platform::FolderListing listing(o_Path + L"*.*");
     pnlPath.SetText(o_Path);
     pnlFCount.SetText(L"0");
     std::wstring dateSeparator = LocaleText(LOCALE_SDATE, L"/");
     std::wstring timeSeparator = LocaleText(LOCALE_STIME, L":");
-    WIN32_FIND_DATAW entry;
-    while (listing.Next(entry)) {
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            continue;
-        std::wstring type = UpperAscii(GetExtension(entry.cFileName));
-        if (!IsListedExtension(type))
-            continue;
-        // Length and date come with the listing itself: no second look at a file that may have gone.
-        unsigned long long length = (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-        fileRows_.push_back({o_Path + entry.cFileName, entry.cFileName, FormatFileSize(length), type,
-                             LocalDateText(entry.ftLastWriteTime, dateSeparator, timeSeparator)});
-        fileRowIndex_.emplace(fileRows_.back().key, static_cast<int>(fileRows_.size() - 1));
-        pnlFCount.SetText(std::to_wstring(fileRows_.size()));
+    // The active time zone, read once: left to itself the conversion reads it again for every file.
+    TIME_ZONE_INFORMATION zoneInformation{};
+    const TIME_ZONE_INFORMATION* zone =
+        ::GetTimeZoneInformation(&zoneInformation) == TIME_ZONE_ID_INVALID ? nullptr : &zoneInformation;
+    // Each count shown repaints the status bar at once; a few per second keep it counting at little cost.
+    ULONGLONG countShown = ::GetTickCount64();
+    try {
+        WIN32_FIND_DATAW entry;
+        while (listing.Next(entry)) {
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                continue;
+            std::wstring type = UpperAscii(GetExtension(entry.cFileName));
+            if (!IsListedExtension(type))
+                continue;
+            // Length and date come with the listing itself: no second look at a file that may have gone.
+            unsigned long long length =
+                (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+            fileRows_.push_back({o_Path + entry.cFileName, entry.cFileName, FormatFileSize(length), type,
+                                 LocalDateText(entry.ftLastWriteTime, zone, dateSeparator, timeSeparator)});
+            fileRowIndex_.emplace(fileRows_.back().key, static_cast<int>(fileRows_.size() - 1));
+            if (ULONGLONG now = ::GetTickCount64(); now - countShown >= 100) {
+                pnlFCount.SetText(std::to_wstring(fileRows_.size()));
+                countShown = now;
+            }
+        }
+    } catch (...) {
+        // The rows read before a failure stay, and the list shows exactly those.
+        lsvFile.SetVirtualCount(static_cast<int>(fileRows_.size()));
+        throw;
     }
     lsvFile.SetVirtualCount(static_cast<int>(fileRows_.size()));
     pnlFCount.SetText(std::to_wstring(lsvFile.ItemCount()));

@@ -19,6 +19,6 @@ std::wstring UpperAscii(std::wstring text);
 bool IsListedExtension(const std::wstring& upperExtension);
 // A length right-aligned in a field of 10 characters; longer numbers are shown whole.
 std::wstring FormatFileSize(unsigned long long length);
-// "yyyy/mm/dd hh:nn" with the locale's date and time separators.
+// "yyyy/mm/dd hh:nn" with the locale's date and time separators; the fields are never negative.
 std::wstring FormatFileDate(int year, int month, int day, int hour, int minute, const std::wstring& dateSeparator,
                             const std::wstring& timeSeparator);
