@@ -23,5 +23,5 @@ scripts/ja-locale.sh build/x64/locale
 # One server and its system processes for the whole run, started here so that they do not hold
 # the output of the first test open.
 wineserver -p
-LOCPATH=$PWD/build/x64/locale LANG=ja_JP.UTF-8 WINEDEBUG=-all wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
+LOCPATH=$PWD/build/x64/locale LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 WINEDEBUG=-all wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
 ctest --test-dir build/x64 --output-on-failure
