@@ -139,7 +139,6 @@ private:
     template <class F> void Reporting(F&& handler);
     void ReportFailure(unsigned long code, const std::wstring& description) const;
 
-    void AppendLog(const std::wstring& text) const { txtRes.Append(text); }
     std::wstring OutcomeText(long code) const;
     std::wstring BatchLine(int row, bool registering) const;
 

@@ -5,6 +5,7 @@
 #include "platform/Prompt.h"
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
+#include "register/LogWriter.h"
 #include "register/pure/BatchText.h"
 #include <commdlg.h>
 
@@ -73,6 +74,7 @@ void frmMirdal::CreateBatchFiles()
     std::wstring unregistrationPath = UnregistrationPath(answer->path, answer->fileNameLength);
 
     BeginReport();
+    LogWriter log(txtRes);
     try {
         platform::WaitCursor wait;
         // Every name is checked before anything is written, so that no half-written pair is left behind.
@@ -80,25 +82,28 @@ void frmMirdal::CreateBatchFiles()
             BatchLine(i, true);
         auto writeBatch = [&](const std::wstring& path, unsigned header, bool registering) {
             BatchWriter file(path);
-            AppendLog(Text(header) + path + CrLf);
+            log.Append(Text(header) + path + CrLf);
             int count = lsvFile.ItemCount();
             for (int i = 0; i < count; ++i) {
+                log.Show();
                 platform::ProcessPendingEvents();
                 if (i >= lsvFile.ItemCount())
                     platform::ThrowFailure(ERROR_INVALID_INDEX);
                 if (!lsvFile.IsSelected(i))
                     continue;
                 std::wstring line = BatchLine(i, registering);
-                AppendLog(line + CrLf);
+                log.Append(line + CrLf);
                 file.WriteLine(platform::ToAnsi(line));
             }
             file.WriteLine("PAUSE");
         };
         writeBatch(registrationPath, IDS_LOG_REG_BATCH, true);
-        AppendLog(CrLf);
+        log.Append(CrLf);
         writeBatch(unregistrationPath, IDS_LOG_UNREG_BATCH, false);
-        AppendLog(Text(IDS_LOG_BATCH_DONE));
+        log.Append(Text(IDS_LOG_BATCH_DONE));
+        log.Flush();
     } catch (const platform::Failure& failure) {
+        log.Flush();
         ReportFailure(failure.Code(), failure.Description());
     }
     cmdClose.Enable(true);

@@ -4,6 +4,7 @@
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
 #include "platform/WaitCursor.h"
+#include "register/LogWriter.h"
 #include "register/RegistrationLibrary.h"
 #include <cwchar>
 #include <memory>
@@ -46,12 +47,14 @@ void frmMirdal::RunRegistration(bool o_Register)
         return;
     BeginReport();
     tlbMirdal.Enable(false);
+    LogWriter log(txtRes);
     try {
         platform::WaitCursor wait;
         platform::ThrowIfFalse(::SetCurrentDirectoryW(platform::ExecutableFolder().c_str()));
         std::unique_ptr<RegistrationLibrary> library;
         int count = lsvFile.ItemCount();
         for (int i = 0; i < count; ++i) {
+            log.Show();
             platform::ProcessPendingEvents();
             // Another folder may have been opened meanwhile: a position that has gone ends the run.
             if (i >= lsvFile.ItemCount())
@@ -59,13 +62,16 @@ void frmMirdal::RunRegistration(bool o_Register)
             if (!lsvFile.IsSelected(i))
                 continue;
             std::wstring key = FileRowAt(i).key;
-            AppendLog(key + Text(o_Register ? IDS_LOG_REGISTER : IDS_LOG_UNREGISTER) + CrLf);
+            log.Append(key + Text(o_Register ? IDS_LOG_REGISTER : IDS_LOG_UNREGISTER) + CrLf);
             if (!library)
                 library = std::make_unique<RegistrationLibrary>();
-            AppendLog(OutcomeText(library->Call(o_Register, key)) + CrLf + CrLf);
+            log.Append(OutcomeText(library->Call(o_Register, key)) + CrLf + CrLf);
         }
-        AppendLog(Text(IDS_LOG_RUN_DONE));
+        log.Append(Text(IDS_LOG_RUN_DONE));
+        log.Flush();
     } catch (const platform::Failure& failure) {
+        // The line of the file that failed stands in the log before the message shows.
+        log.Flush();
         ReportFailure(failure.Code(), failure.Description());
     }
     lsvReg.DeleteAllItems();

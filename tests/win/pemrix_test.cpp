@@ -132,10 +132,12 @@ TEST_F(PemrixTest, AnsiEntriesReadThePathInTheAnsiCodePage)
     // Japanese in the path tells CP_ACP apart from reading the bytes as UTF-8 or Latin-1.
     if (::GetACP() != 932)
         GTEST_SKIP() << "the Japanese half needs ANSI code page 932 (a ja_JP.UTF-8 locale)";
-    ScratchFolder folder(L"ミルダル登録");
-    // Wine without a matching Linux locale cannot put such a name on disk.
-    if (::GetFileAttributesW(folder.Path().c_str()) == INVALID_FILE_ATTRIBUTES)
-        GTEST_SKIP() << "cannot create a folder with a Japanese name here";
+    // Named after the process, so that runs side by side in one prefix never share it.
+    ScratchFolder folder(L"ミルダル登録-" + std::to_wstring(::GetCurrentProcessId()));
+    // Wine gives code page 932 for LC_ALL=ja_JP.* even when the C library could not load that
+    // locale, and then cannot put Japanese names on disk; tests/wine-run.sh compiles one.
+    ASSERT_NE(::GetFileAttributesW(folder.Path().c_str()), INVALID_FILE_ATTRIBUTES)
+        << "code page 932 without a loadable ja_JP.UTF-8 locale: Japanese file names cannot exist";
     std::wstring copy = folder.Path() + fixture.file;
     CopyFixture(fixture.file, copy);
     std::string ansiCopy = ToAnsi(copy);
