@@ -1,33 +1,19 @@
 // The registry readers and the registered-library scan against layouts built in a scratch
 // HKEY_CLASSES_ROOT, and the scan against Wine's own registrations.
-#include "platform/UniqueHandle.h"
+#include "TestSupport.h"
 #include "registry/LibraryScan.h"
 #include "registry/RegistryReaders.h"
 #include "registry/pure/TypeLibText.h"
+#include "../fixtures/Fixtures.h"
 
-#include <gtest/gtest.h>
-
-#include <windows.h>
-#include <optional>
-#include <source_location>
-#include <string>
-#include <vector>
+using namespace testing_support;
+using Lines = std::vector<std::wstring>;
 
 namespace {
 
-using Where = std::source_location;
-using Lines = std::vector<std::wstring>;
-
-#ifdef _WIN64
-const std::wstring kPlatform = L"win64", kOtherPlatform = L"win32";
-#else
-const std::wstring kPlatform = L"win32", kOtherPlatform = L"win64";
-#endif
-
 // One line per row, so a mismatch shows every field.
-Lines Scan(const std::vector<ListedFile>& files, const Where& where = Where::current())
+Lines Scan(const std::vector<ListedFile>& files)
 {
-    ::testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "scanned here");
     auto rows = ScanRegisteredLibraries(files);
     EXPECT_TRUE(rows.has_value()) << "TypeLib could not be listed";
     Lines lines;
@@ -36,202 +22,122 @@ Lines Scan(const std::vector<ListedFile>& files, const Where& where = Where::cur
     return lines;
 }
 
-// Points HKEY_CLASSES_ROOT of this process at a fresh key under HKEY_CURRENT_USER for one test.
-class ScratchClassesRoot : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        name_ = L"Software\\MirdalTest-" + std::to_wstring(::GetCurrentProcessId());
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(::RegOverridePredefKey(HKEY_CLASSES_ROOT, root_.get()), ERROR_SUCCESS);
-    }
-
-    void TearDown() override
-    {
-        EXPECT_EQ(::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr), ERROR_SUCCESS);
-        root_.reset();
-        EXPECT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, name_.c_str()), ERROR_SUCCESS);
-    }
-
-    HKEY Root() const { return root_.get(); }
-
-    void Set(const std::wstring& path, const std::wstring& name, DWORD type, const void* data, std::size_t bytes,
-             const Where& where = Where::current())
-    {
-        ::testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "set here");
-        platform::UniqueKey key;
-        ASSERT_EQ(::RegCreateKeyExW(root_.get(), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
-                  ERROR_SUCCESS);
-        if (type != REG_NONE) {
-            EXPECT_EQ(::RegSetValueExW(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data),
-                                       static_cast<DWORD>(bytes)), ERROR_SUCCESS);
-        }
-    }
-    void Key(const std::wstring& path, const Where& where = Where::current()) { Set(path, L"", REG_NONE, nullptr, 0, where); }
-    void Set(const std::wstring& path, const std::wstring& name, const std::wstring& text, const Where& where = Where::current())
-    {
-        Set(path, name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t), where);
-    }
-
-    // TypeLib\guid\version named by its default value, its file under \0\<platform>; either may be left out.
-    void Library(const std::wstring& guid, const std::wstring& version, std::optional<std::wstring> name,
-                 std::optional<std::wstring> path, const Where& where = Where::current())
-    {
-        const std::wstring key = L"TypeLib\\" + guid + L"\\" + version;
-        Key(key, where);
-        if (name)
-            Set(key, L"", *name, where);
-        if (path)
-            Set(key + L"\\0\\" + kPlatform, L"", *path, where);
-    }
-
-private:
-    std::wstring name_;
-    platform::UniqueKey root_;
+struct RegistryReaders : ::testing::Test {
+    ScratchClassesRoot classes;
+    void SetUp() override { ASSERT_TRUE(classes.Active()); }
 };
-
-using RegistryReaders = ScratchClassesRoot;
+using LibraryScan = RegistryReaders;
 
 TEST_F(RegistryReaders, GetEnumRegKeyListsSubKeysByName)
 {
+    // Created out of order: Wine, like Windows, hands sub-keys out by name, letter case ignored.
+    const std::wstring longest(255, L'n'); // the longest name a key may have
+    for (const std::wstring& key : Lines{L"empty", L"three\\c", L"three\\a", L"three\\B", L"long\\" + longest})
+        ASSERT_TRUE(classes.Set(key));
     Lines keys{L"stale", L"stale"};
-    Key(L"empty");
-    EXPECT_EQ(GetEnumRegKey(Root(), L"empty", keys), 0);
+    EXPECT_EQ(GetEnumRegKey(classes.Root(), L"empty", keys), 0);
     EXPECT_EQ(keys, Lines{L""});
 
-    // Created out of order: Wine, like Windows, hands sub-keys out by name, letter case ignored.
-    Key(L"three\\c");
-    Key(L"three\\a");
-    Key(L"three\\B");
     EXPECT_EQ(GetEnumRegKey(HKEY_CLASSES_ROOT, L"three", keys), 3);
     EXPECT_EQ(keys, (Lines{L"a", L"B", L"c"}));
 
-    const std::wstring longest(255, L'n'); // the longest name a key may have
-    Key(L"long\\" + longest);
-    EXPECT_EQ(GetEnumRegKey(Root(), L"long", keys), 1);
+    EXPECT_EQ(GetEnumRegKey(classes.Root(), L"long", keys), 1);
     EXPECT_EQ(keys, Lines{longest});
 
     // The scan lists relative to an open key; the empty path names that key itself.
-    EXPECT_EQ(GetEnumRegKey(Root(), L"", keys), 3);
+    EXPECT_EQ(GetEnumRegKey(classes.Root(), L"", keys), 3);
     EXPECT_EQ(keys, (Lines{L"empty", L"long", L"three"}));
-
-    EXPECT_EQ(GetEnumRegKey(Root(), L"missing", keys), -1);
+    EXPECT_EQ(GetEnumRegKey(classes.Root(), L"missing", keys), -1);
     EXPECT_EQ(keys, Lines{L""});
 }
 
-TEST_F(RegistryReaders, GetRegDataReadsStringValuesWhole)
+TEST_F(RegistryReaders, GetRegDataReadsStringValuesWholeAndNothingElse)
 {
-    const std::wstring long300 = std::wstring(299, L'v') + L"!";
-    const std::wstring expandable = L"%SystemRoot%\\x.dll";
-    const std::wstring bare(300, L'b');
-    Set(L"k", L"", L"default");
-    Set(L"k", L"named", L"\u30bf\u30a4\u30d7");
-    Set(L"k", L"long", long300);
-    Set(L"k", L"expand", REG_EXPAND_SZ, expandable.c_str(), (expandable.size() + 1) * sizeof(wchar_t));
-    Set(L"k", L"bare", REG_SZ, bare.data(), bare.size() * sizeof(wchar_t)); // no terminating NUL
-    Set(L"k", L"inner", REG_SZ, L"ab\0cd", 6 * sizeof(wchar_t));
-
+    using namespace std::literals;
+    const std::wstring long300 = std::wstring(299, L'v') + L"!", expandable = L"%SystemRoot%\\x.dll", bare(300, L'b');
+    const struct { const wchar_t* name; DWORD type; std::wstring stored, read; } values[] = {
+        {L"", REG_SZ, L"default\0"s, L"default"},
+        {L"named", REG_SZ, L"\u30bf\u30a4\u30d7\0"s, L"\u30bf\u30a4\u30d7"},
+        {L"long", REG_SZ, long300 + L'\0', long300},
+        {L"expand", REG_EXPAND_SZ, expandable + L'\0', expandable},
+        {L"bare", REG_SZ, bare, bare}, // no terminating NUL
+        {L"inner", REG_SZ, L"ab\0cd\0"s, L"ab"},
+        {L"dword", REG_DWORD, L"AA"s, L""}, // 0x00410041
+        {L"binary", REG_BINARY, std::wstring(500, L'\x4141'), L""},
+        {L"multi", REG_MULTI_SZ, L"a\0b\0\0"s, L""},
+    };
+    for (const auto& value : values)
+        ASSERT_TRUE(classes.Set(L"k", value.name, value.type, value.stored.data(), value.stored.size() * sizeof(wchar_t)));
+    for (const auto& value : values)
+        EXPECT_EQ(GetRegData(classes.Root(), L"k", value.name), value.read) << value.name;
     EXPECT_EQ(GetRegData(HKEY_CLASSES_ROOT, L"k", L""), L"default");
-    EXPECT_EQ(GetRegData(Root(), L"k", L"named"), L"\u30bf\u30a4\u30d7");
-    EXPECT_EQ(GetRegData(Root(), L"k", L"long"), long300);
-    EXPECT_EQ(GetRegData(Root(), L"k", L"expand"), expandable);
-    EXPECT_EQ(GetRegData(Root(), L"k", L"bare"), bare);
-    EXPECT_EQ(GetRegData(Root(), L"k", L"inner"), L"ab");
+    ASSERT_TRUE(classes.Set(L"unnamed"));
+    for (const auto& [key, name] : {std::pair{L"k", L"missing"}, {L"unnamed", L""}, {L"missing", L""}})
+        EXPECT_EQ(GetRegData(classes.Root(), key, name), L"") << key << " " << name;
 }
-
-TEST_F(RegistryReaders, GetRegDataGivesEmptyTextForAnythingElse)
-{
-    const DWORD number = 0x00410041; // "AA" if it were taken as text
-    const std::vector<BYTE> binary(1000, 'A');
-    Set(L"k", L"dword", REG_DWORD, &number, sizeof number);
-    Set(L"k", L"binary", REG_BINARY, binary.data(), binary.size());
-    Set(L"k", L"multi", REG_MULTI_SZ, L"a\0b\0", 5 * sizeof(wchar_t));
-
-    for (const wchar_t* name : {L"dword", L"binary", L"multi", L"missing", L""})
-        EXPECT_EQ(GetRegData(Root(), L"k", name), L"") << name;
-    EXPECT_EQ(GetRegData(Root(), L"missing", L""), L"");
-}
-
-using LibraryScan = ScratchClassesRoot;
 
 TEST_F(LibraryScan, RowsTellWhetherTheRegistrationIsTheListedFile)
 {
     const std::wstring longFolder = L"C:\\" + std::wstring(280, L'd');
-    Library(L"{1}", L"1.0", L"Exact", L"C:\\lib\\x.dll");
-    Library(L"{2}", L"1.0", L"Elsewhere", L"D:\\other\\y.dll");
-    Library(L"{3}", L"1.0", L"Cased", L"C:\\Windows\\System32\\Z.OCX");
-    Library(L"{4}", L"1.0", L"Short", L"C:\\PROGRA~1\\Mirdal\\w.dll");
-    Library(L"{5}", L"1.0", L"Bare", L"v.dll");
-    Library(L"{6}", L"1.0", L"Long", longFolder + L"\\u.dll");
-    Library(L"{7}", L"1.0", L"Unlisted", L"C:\\lib\\t.dll");
+    classes.Library(L"{1}", L"C:\\lib\\x.dll", L"Exact");
+    classes.Library(L"{2}", L"D:\\other\\y.dll", L"Elsewhere");
+    classes.Library(L"{3}", L"C:\\Windows\\System32\\Z.OCX", L"Cased");
+    classes.Library(L"{4}", L"C:\\PROGRA~1\\Mirdal\\w.dll", L"Short");
+    classes.Library(L"{5}", L"v.dll", L"Bare");
+    classes.Library(L"{6}", longFolder + L"\\u.dll", L"Long");
+    classes.Library(L"{7}", L"C:\\lib\\t.dll", L"Unlisted");
 
-    EXPECT_EQ(Scan({{L"x.dll", L"C:\\lib\\x.dll"},
-                    {L"y.dll", L"C:\\lib\\y.dll"},
-                    {L"z.ocx", L"C:\\WINDOWS\\SYSTEM32\\z.ocx"},
-                    {L"w.dll", L"C:\\Program Files\\Mirdal\\w.dll"},
-                    {L"v.dll", L"C:\\lib\\v.dll"},
-                    {L"u.dll", longFolder + L"\\u.dll"}}),
-              (Lines{L"Exact|1.0|C:\\lib\\x.dll|{1}|same",
-                     L"Elsewhere|1.0|D:\\other\\y.dll|{2}|other",
-                     L"Cased|1.0|C:\\Windows\\System32\\Z.OCX|{3}|same",
-                     L"Short|1.0|C:\\PROGRA~1\\Mirdal\\w.dll|{4}|other",
-                     L"Bare|1.0|v.dll|{5}|other",
-                     L"Long|1.0|" + longFolder + L"\\u.dll|{6}|same"}));
+    EXPECT_EQ(Scan({{L"x.dll", L"C:\\lib\\x.dll"}, {L"y.dll", L"C:\\lib\\y.dll"}, {L"z.ocx", L"C:\\WINDOWS\\SYSTEM32\\z.ocx"},
+                    {L"w.dll", L"C:\\Program Files\\Mirdal\\w.dll"}, {L"v.dll", L"C:\\lib\\v.dll"}, {L"u.dll", longFolder + L"\\u.dll"}}),
+              (Lines{L"Exact|1.0|C:\\lib\\x.dll|{1}|same", L"Elsewhere|1.0|D:\\other\\y.dll|{2}|other",
+                     L"Cased|1.0|C:\\Windows\\System32\\Z.OCX|{3}|same", L"Short|1.0|C:\\PROGRA~1\\Mirdal\\w.dll|{4}|other",
+                     L"Bare|1.0|v.dll|{5}|other", L"Long|1.0|" + longFolder + L"\\u.dll|{6}|same"}));
 }
 
 TEST_F(LibraryScan, NamesMatchTheFirstListedFileIgnoringCase)
 {
     // Long enough that its sort key outgrows the first buffer.
-    const std::wstring longName = std::wstring(120, L'\u30ab') + std::wstring(120, L'q');
-    const std::wstring longUpper = std::wstring(120, L'\u30ab') + std::wstring(120, L'Q');
-    Library(L"{1}", L"1.0", L"Upper", L"C:\\reg\\X.DLL");
-    Library(L"{2}", L"1.0", L"Sharp s", L"C:\\reg\\STRASSE.DLL");
-    Library(L"{3}", L"1.0", L"Wide", L"C:\\reg\\\uff59.dll");
-    Library(L"{4}", L"1.0", L"Kana", L"C:\\reg\\\u30a2.dll");
-    Library(L"{5}", L"1.0", L"Second", L"C:\\two\\x.dll");
-    Library(L"{6}", L"1.0", L"Long", L"C:\\reg\\" + longUpper + L".DLL");
+    const std::wstring longName = std::wstring(120, L'\u30ab') + std::wstring(120, L'q'), longUpper = std::wstring(120, L'\u30ab') + std::wstring(120, L'Q');
+    classes.Library(L"{1}", L"C:\\reg\\X.DLL", L"Upper");
+    classes.Library(L"{2}", L"C:\\reg\\STRASSE.DLL", L"Sharp s");
+    classes.Library(L"{3}", L"C:\\reg\\\uff59.dll", L"Wide");
+    classes.Library(L"{4}", L"C:\\reg\\\u30a2.dll", L"Kana");
+    classes.Library(L"{5}", L"C:\\two\\x.dll", L"Second");
+    classes.Library(L"{6}", L"C:\\reg\\" + longUpper + L".DLL", L"Long");
 
     // Locale-aware: "ß" equals "SS" ignoring case; width and kana type still count.
-    EXPECT_EQ(Scan({{longName + L".dll", L"C:\\reg\\" + longName + L".dll"},
-                    {L"x.dll", L"C:\\one\\x.dll"},
-                    {L"X.dll", L"C:\\two\\x.dll"},
-                    {L"stra\u00dfe.dll", L"C:\\reg\\stra\u00dfe.dll"},
-                    {L"y.dll", L"C:\\reg\\y.dll"},
-                    {L"\u3042.dll", L"C:\\reg\\\u3042.dll"}}),
-              (Lines{L"Upper|1.0|C:\\reg\\X.DLL|{1}|other",
-                     L"Sharp s|1.0|C:\\reg\\STRASSE.DLL|{2}|same",
-                     L"Second|1.0|C:\\two\\x.dll|{5}|other",
-                     L"Long|1.0|C:\\reg\\" + longUpper + L".DLL|{6}|same"}));
+    EXPECT_EQ(Scan({{longName + L".dll", L"C:\\reg\\" + longName + L".dll"}, {L"x.dll", L"C:\\one\\x.dll"}, {L"X.dll", L"C:\\two\\x.dll"},
+                    {L"stra\u00dfe.dll", L"C:\\reg\\stra\u00dfe.dll"}, {L"y.dll", L"C:\\reg\\y.dll"}, {L"\u3042.dll", L"C:\\reg\\\u3042.dll"}}),
+              (Lines{L"Upper|1.0|C:\\reg\\X.DLL|{1}|other", L"Sharp s|1.0|C:\\reg\\STRASSE.DLL|{2}|same",
+                     L"Second|1.0|C:\\two\\x.dll|{5}|other", L"Long|1.0|C:\\reg\\" + longUpper + L".DLL|{6}|same"}));
 }
 
 TEST_F(LibraryScan, EachLibraryGivesItsOwnRowFromItsLastVersion)
 {
-    Library(L"{1}", L"1.0", L"One old", L"C:\\old\\x.dll");
-    Library(L"{1}", L"2.0", L"One new", L"C:\\lib\\x.dll");
-    Library(L"{2}", L"1.0", L"Two", L"C:\\else\\x.dll");
-    Library(L"{3}", L"1.0", L"Three old", L"C:\\lib\\y.dll");
-    Library(L"{3}", L"1.a", L"Three mid", L"C:\\lib\\y.dll");
-    Library(L"{3}", L"10.0", L"Three new", L"C:\\new\\y.dll");
+    classes.Library(L"{1}", L"C:\\old\\x.dll", L"One old");
+    classes.Library(L"{1}", L"C:\\lib\\x.dll", L"One new", L"2.0");
+    classes.Library(L"{2}", L"C:\\else\\x.dll", L"Two");
+    classes.Library(L"{3}", L"C:\\lib\\y.dll", L"Three old");
+    classes.Library(L"{3}", L"C:\\lib\\y.dll", L"Three mid", L"1.a");
+    classes.Library(L"{3}", L"C:\\new\\y.dll", L"Three new", L"10.0");
 
     EXPECT_EQ(Scan({{L"x.dll", L"C:\\lib\\x.dll"}, {L"y.dll", L"C:\\lib\\y.dll"}}),
-              (Lines{L"One new|2.0/1.0|C:\\lib\\x.dll|{1}|same",
-                     L"Two|1.0|C:\\else\\x.dll|{2}|other",
+              (Lines{L"One new|2.0/1.0|C:\\lib\\x.dll|{1}|same", L"Two|1.0|C:\\else\\x.dll|{2}|other",
                      L"Three new|16.0/1.10/1.0|C:\\new\\y.dll|{3}|other"}));
 }
 
 TEST_F(LibraryScan, OnlyAPathOfThisPlatformAndLocaleZeroCounts)
 {
-    Library(L"{1}", L"1.0", std::nullopt, L"C:\\lib\\x.dll");
-    Set(L"TypeLib\\{2}\\1.0", L"", L"Locale 9");
-    Set(L"TypeLib\\{2}\\1.0\\9\\" + kPlatform, L"", L"C:\\lib\\x.dll");
-    Set(L"TypeLib\\{3}\\1.0\\0\\" + kOtherPlatform, L"", L"C:\\lib\\x.dll");
-    Library(L"{4}", L"1.0", L"No path", std::nullopt);
-    Library(L"{5}", L"1.0", L"Folder", L"C:\\lib\\");
-    Key(L"TypeLib\\{6}");
+    classes.Library(L"{1}", L"C:\\lib\\x.dll", std::nullopt);
+    const std::wstring platform = fixtures::kPlatformKey, other = platform == L"win64" ? L"win32" : L"win64";
+    ASSERT_TRUE(classes.Text(L"TypeLib\\{2}\\1.0", L"Locale 9") && classes.Text(L"TypeLib\\{2}\\1.0\\9\\" + platform, L"C:\\lib\\x.dll"));
+    ASSERT_TRUE(classes.Text(L"TypeLib\\{3}\\1.0\\0\\" + other, L"C:\\lib\\x.dll"));
+    classes.Library(L"{4}", std::nullopt, L"No path");
+    classes.Library(L"{5}", L"C:\\lib\\", L"Folder");
+    ASSERT_TRUE(classes.Set(L"TypeLib\\{6}"));
     // A newer version without a path hides the older one that has it.
-    Library(L"{7}", L"1.0", L"Old", L"C:\\lib\\x.dll");
-    Library(L"{7}", L"2.0", L"New", std::nullopt);
+    classes.Library(L"{7}", L"C:\\lib\\x.dll", L"Old");
+    classes.Library(L"{7}", std::nullopt, L"New", L"2.0");
 
     EXPECT_EQ(Scan({{L"x.dll", L"C:\\lib\\x.dll"}}), Lines{L"|1.0|C:\\lib\\x.dll|{1}|same"});
 }
@@ -239,9 +145,9 @@ TEST_F(LibraryScan, OnlyAPathOfThisPlatformAndLocaleZeroCounts)
 TEST_F(LibraryScan, EmptyListOrMissingTypeLib)
 {
     EXPECT_FALSE(ScanRegisteredLibraries({{L"x.dll", L"C:\\lib\\x.dll"}}).has_value());
-    Key(L"TypeLib");
+    ASSERT_TRUE(classes.Set(L"TypeLib"));
     EXPECT_EQ(Scan({{L"x.dll", L"C:\\lib\\x.dll"}}), Lines{});
-    Library(L"{1}", L"1.0", L"One", L"C:\\lib\\x.dll");
+    classes.Library(L"{1}", L"C:\\lib\\x.dll", L"One");
     EXPECT_EQ(Scan({}), Lines{});
 }
 
@@ -249,9 +155,8 @@ std::wstring ReadDefault(const std::wstring& path)
 {
     std::vector<wchar_t> text(32768);
     DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    LSTATUS status = ::RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                                    nullptr, text.data(), &bytes);
-    return status == ERROR_SUCCESS ? text.data() : L"";
+    return ::RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                          text.data(), &bytes) == ERROR_SUCCESS ? text.data() : L"";
 }
 
 Lines SubKeys(const std::wstring& path)
@@ -259,17 +164,16 @@ Lines SubKeys(const std::wstring& path)
     Lines names;
     platform::UniqueKey key;
     wchar_t name[256];
-    DWORD length = 256;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS)
-        for (DWORD i = 0; ::RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS; ++i, length = 256)
-            names.emplace_back(name, length);
+    ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put());
+    for (DWORD i = 0, length = 256; ::RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, length = 256)
+        names.emplace_back(name, length);
     return names;
 }
 
 bool Same(const std::wstring& left, const std::wstring& right)
 {
-    return ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, left.c_str(), -1, right.c_str(), -1, nullptr, nullptr, 0) ==
-           CSTR_EQUAL;
+    return ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, left.c_str(), -1, right.c_str(), -1, nullptr, nullptr, 0) == CSTR_EQUAL;
 }
 
 TEST(WineRegistrations, ScanFindsTheLibrariesOfSystem32)
@@ -295,7 +199,7 @@ TEST(WineRegistrations, ScanFindsTheLibrariesOfSystem32)
         if (versions.empty())
             continue;
         const std::wstring key = L"TypeLib\\" + guid + L"\\" + versions.back();
-        const std::wstring path = ReadDefault(key + L"\\0\\" + kPlatform);
+        const std::wstring path = ReadDefault(key + L"\\0\\" + fixtures::kPlatformKey);
         const std::wstring fileName = path.substr(path.rfind(L'\\') + 1);
         for (const ListedFile& file : files) {
             if (fileName.empty() || !Same(file.text, fileName))

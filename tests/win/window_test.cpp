@@ -4,6 +4,7 @@
 #include "platform/Module.h"
 #include "platform/Settings.h"
 #include <algorithm>
+#include <cmath>
 
 using namespace testing_support;
 
@@ -218,11 +219,12 @@ TEST_F(WindowLayout, PanesKeepTheirProportions)
     // 523 x 368 pixels are 7845 x 5520 twips: W3 = 2615, T = 600, H2 = 2265.
     SetClientSize(523, 368);
     int bar = window->tlbMirdal.ClientRect().bottom;
-    int top = bar + 3;                 // T = toolbar + 45 twips
-    int half = (368 - 26 - top) / 2;   // H2, whole pixels at 96 DPI
-    EXPECT_PLACE(window->trvDir, 0, top, 174, 2 * half);
-    EXPECT_PLACE(window->lsvFile, 174, top, 349, half);
-    EXPECT_PLACE(window->lsvReg, 174, top + half, 349, half);
+    long T = bar * 15 + 45;               // 600 with a bar of 37 pixels
+    long H2 = (5520 - T - 390) / 2;       // 2265 then
+    auto px = [](long twips) { return static_cast<int>(std::lround(twips / 15.0)); };
+    EXPECT_PLACE(window->trvDir, 0, px(T), 174, px(2 * H2));
+    EXPECT_PLACE(window->lsvFile, 174, px(T), 349, px(H2));
+    EXPECT_PLACE(window->lsvReg, 174, px(T + H2), 349, px(H2));
     EXPECT_PLACE(window->picRes, 0, 4, 523, 342);
     EXPECT_PLACE(window->tlbMirdal, 0, 0, 523, bar);
     EXPECT_PLACE(window->stbMirdal, 0, 342, 523, 26);

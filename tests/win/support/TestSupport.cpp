@@ -3,7 +3,9 @@
 #include "platform/MessageLoop.h"
 #include "platform/Settings.h"
 #include "platform/UniqueHandle.h"
+#include "../../fixtures/Fixtures.h"
 #include <commctrl.h>
+#include <algorithm>
 
 namespace testing_support {
 
@@ -93,6 +95,45 @@ std::string Narrow(const std::wstring& text)
     return utf8;
 }
 
+std::vector<std::wstring> Sorted(std::vector<std::wstring> texts)
+{
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+ScratchClassesRoot::ScratchClassesRoot() : name_(L"Software\\MirdalScratchClasses-" + std::to_wstring(::GetCurrentProcessId()))
+{
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, name_.c_str());
+    active_ = ::RegCreateKeyExW(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr) ==
+                  ERROR_SUCCESS &&
+              ::RegOverridePredefKey(HKEY_CLASSES_ROOT, root_.get()) == ERROR_SUCCESS;
+}
+
+ScratchClassesRoot::~ScratchClassesRoot()
+{
+    ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    root_.reset();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, name_.c_str());
+}
+
+bool ScratchClassesRoot::Set(const std::wstring& key, const std::wstring& name, DWORD type, const void* data, size_t bytes) const
+{
+    platform::UniqueKey opened;
+    if (::RegCreateKeyExW(root_.get(), key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, opened.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    return type == REG_NONE || ::RegSetValueExW(opened.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data),
+                                                static_cast<DWORD>(bytes)) == ERROR_SUCCESS;
+}
+
+void ScratchClassesRoot::Library(const std::wstring& guid, std::optional<std::wstring> path, std::optional<std::wstring> name,
+                                 const std::wstring& version) const
+{
+    const std::wstring key = L"TypeLib\\" + guid + L"\\" + version;
+    EXPECT_TRUE(name ? Text(key, *name) : Set(key));
+    if (path)
+        EXPECT_TRUE(Text(key + L"\\0\\" + fixtures::kPlatformKey, *path));
+}
+
 void Pump() { platform::ProcessPendingEvents(); }
 
 void WindowTest::ClearSettings()
@@ -131,6 +172,21 @@ std::vector<std::wstring> WindowTest::Column(const platform::ListView& list, int
     for (int i = 0; i < list.ItemCount(); ++i)
         texts.push_back(list.ItemText(i, subItem));
     return texts;
+}
+
+int WindowTest::RowOf(const std::wstring& name) const
+{
+    std::vector<std::wstring> names = FileNames();
+    auto found = std::find(names.begin(), names.end(), name);
+    return found == names.end() ? -1 : static_cast<int>(found - names.begin());
+}
+
+std::vector<int> WindowTest::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (int i = window->lsvFile.NextSelected(-1); i >= 0; i = window->lsvFile.NextSelected(i))
+        rows.push_back(i);
+    return rows;
 }
 
 void WindowTest::SelectRows(const std::vector<int>& rows) const

@@ -3,8 +3,10 @@
 // the real window, and registry helpers.
 #include "app/frmMirdal.h"
 #include "platform/Prompt.h"
+#include "platform/UniqueHandle.h"
 #include <gtest/gtest.h>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,35 @@ std::wstring ProgramFolder();
 std::wstring FixturePath(const std::wstring& name);
 // UTF-8, so that failures print readable text.
 std::string Narrow(const std::wstring& text);
+std::vector<std::wstring> Sorted(std::vector<std::wstring> texts);
+
+// Points HKEY_CLASSES_ROOT of this process at an empty key under HKEY_CURRENT_USER while it lives.
+class ScratchClassesRoot {
+public:
+    ScratchClassesRoot();
+    ~ScratchClassesRoot();
+    ScratchClassesRoot(const ScratchClassesRoot&) = delete;
+    ScratchClassesRoot& operator=(const ScratchClassesRoot&) = delete;
+
+    bool Active() const { return active_; }
+    HKEY Root() const { return root_.get(); }
+    // Creates the key and, unless the type is REG_NONE, sets the value; false if either fails.
+    bool Set(const std::wstring& key, const std::wstring& name = L"", DWORD type = REG_NONE, const void* data = nullptr,
+             size_t bytes = 0) const;
+    bool Text(const std::wstring& key, const std::wstring& text, const std::wstring& name = L"") const
+    {
+        return Set(key, name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    }
+    // TypeLib\guid\version named by its default value, its file under \0\<this platform>; either may be left out.
+    void Library(const std::wstring& guid, std::optional<std::wstring> path, std::optional<std::wstring> name = L"Scratch",
+                 const std::wstring& version = L"1.0") const;
+    void Remove(const std::wstring& guid) const { ::RegDeleteTreeW(root_.get(), (L"TypeLib\\" + guid).c_str()); }
+
+private:
+    std::wstring name_;
+    platform::UniqueKey root_;
+    bool active_ = false;
+};
 
 // Dispatches whatever is queued.
 void Pump();
@@ -88,6 +119,9 @@ protected:
     std::vector<std::wstring> FileNames() const;
     std::vector<std::wstring> Column(const platform::ListView& list, int subItem) const;
     void SelectRows(const std::vector<int>& rows) const;
+    // The row of a name, or -1.
+    int RowOf(const std::wstring& name) const;
+    std::vector<int> SelectedRows() const;
 
     ScriptedPrompter prompter;
     frmMirdal* window = nullptr;
