@@ -1,30 +1,15 @@
 // Listing a folder of N DLL files into the visible window, against a bare loop that reads the same
 // names, lengths and dates. The goal: the window's listing takes at most twice the bare loop.
 #include "TestSupport.h"
+#include "Timing.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 
 namespace {
 
-double Milliseconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-template <class F>
-double Time(F&& step)
-{
-    auto start = std::chrono::steady_clock::now();
-    step();
-    return Milliseconds(start);
-}
+using bench::Median;
+constexpr auto Time = [](auto&& step) { return bench::Milliseconds(step); };
 
 void MakeFolder(const std::wstring& path, int files)
 {

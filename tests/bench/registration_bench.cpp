@@ -2,6 +2,7 @@
 // files (goal: at least 20 times). Writes to the registry: run it in a prefix of its own, e.g.
 // MIRDAL_TEST_PREFIX=/tmp/regbench-prefix tests/wine-run.sh build/bin/registration_bench.exe
 #include "TestSupport.h"
+#include "Timing.h"
 #include "platform/UniqueHandle.h"
 #include "../fixtures/Fixtures.h"
 #include <algorithm>
@@ -15,18 +16,8 @@ namespace {
 constexpr int kFiles = 50;
 constexpr int kRounds = 5;
 
-double Seconds(const std::function<void()>& work)
-{
-    auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::Median;
+double Seconds(const std::function<void()>& work) { return bench::Milliseconds(work) / 1000.0; }
 
 // Exit code of a program run to its end; ~0 when it could not start. Wine under load now and then
 // fails a start with ERROR_INTERNAL_ERROR; a second try goes through.

@@ -4,6 +4,7 @@
 // own, e.g. MIRDAL_TEST_PREFIX=/tmp/mirdal-bench tests/wine-run.sh build/bin/scan_bench.exe
 #include "platform/UniqueHandle.h"
 #include "registry/LibraryScan.h"
+#include "Timing.h"
 #include "../fixtures/Fixtures.h"
 
 #include <windows.h>
@@ -91,11 +92,7 @@ double Now()
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::Median;
 
 // Libraries i < n/2 name a listed file, the even ones at the listed path itself; half the files are registered.
 void Measure(HKEY typeLib, int n)

@@ -1,22 +1,12 @@
 // How long start-up takes, and which of its steps the time goes to.
 #include "TestSupport.h"
+#include "Timing.h"
 #include <chrono>
 #include <cstdio>
 
 namespace {
 
-double Milliseconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
-}
-
-template <class F>
-double Time(F&& step)
-{
-    auto start = std::chrono::steady_clock::now();
-    step();
-    return Milliseconds(start);
-}
+constexpr auto Time = [](auto&& step) { return bench::Milliseconds(step); };
 
 } // namespace
 
