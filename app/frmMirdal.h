@@ -100,7 +100,7 @@ public:
     platform::StatusPanel pnlFCount, pnlPath;
     bool IsBusy = false;
 
-    // Positions of the top-level menus in the menu bar, and of their items.
+    // Positions of the top-level menus in the menu bar.
     static constexpr int FileMenuPosition = 0, RegistryMenuPosition = 1, ViewMenuPosition = 2;
 
     unsigned Dpi() const;
