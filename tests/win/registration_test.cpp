@@ -1,158 +1,51 @@
-// Registration runs and batch files on the real window under Wine, checked against Wine's own
-// reg.exe, cmd.exe and regsvr32.exe.
+// Registration runs and batch files on the real window under Wine, checked with Wine's own reg.exe;
+// its cmd.exe and regsvr32.exe run the batch files written.
 #include "TestSupport.h"
-#include "platform/UniqueHandle.h"
-#include "../fixtures/Fixtures.h"
+#include <algorithm>
 #include <cwchar>
-#include <map>
 
 using namespace testing_support;
+using fixtures::kFixtureA, fixtures::kFixtureB, fixtures::kFixtureSpace;
 
 namespace {
-
-constexpr wchar_t kDone[] = L"登録/解除終了";
-constexpr wchar_t kSucceeded[] = L"登録/解除に成功しました。";
 
 std::wstring SystemText(DWORD code)
 {
     wchar_t buffer[1024] = {};
-    std::wstring text(buffer, ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                               code, 0, buffer, 1024, nullptr));
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
-        text.pop_back();
-    return text;
+    std::wstring text(buffer, ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                               buffer, 1024, nullptr));
+    return text.erase(text.find_last_not_of(L"\r\n ") + 1);
 }
 
-std::string InCodePage(UINT codePage, const std::wstring& text)
+// Runs a command in a folder through Wine's cmd.exe with no input (PAUSE returns at once); its output.
+std::string RunCommand(const std::wstring& folder, const std::wstring& name)
 {
-    std::string bytes(text.size() * 4, '\0');
-    bytes.resize(static_cast<size_t>(::WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()),
-                                                           bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr)));
-    return bytes;
-}
-
-// Runs one of Wine's programs to its end with no input (PAUSE returns at once); its output, and
-// its exit code in *exitCode.
-std::string RunProgram(std::wstring commandLine, const std::wstring& folder = {}, DWORD* exitCode = nullptr)
-{
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return "<no pipe>";
-    platform::UniqueHandle reader(readEnd), writer(writeEnd);
-    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    platform::UniqueHandle input(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr));
+    std::wstring command = L"cmd.exe /c " + name + L" <NUL >run.log 2>&1";
     STARTUPINFOW startup{sizeof startup};
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input.get();
-    startup.hStdOutput = startup.hStdError = writeEnd;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                          folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup,
+                          &process))
         return "<not started>";
     platform::UniqueHandle processHandle(process.hProcess), thread(process.hThread);
-    writer.reset(); // the pipe ends once the program and its children are gone
-    std::string output;
-    char buffer[4096];
-    for (DWORD read = 0; ::ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0;)
-        output.append(buffer, read);
     ::WaitForSingleObject(process.hProcess, INFINITE);
-    if (exitCode)
-        ::GetExitCodeProcess(process.hProcess, exitCode);
-    return output;
+    return ReadBytes(folder + L"run.log");
 }
 
-std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture) { return std::wstring(L"TypeLib\\") + fixture.libid; }
-
-// The file of a type library for this build's bitness as Wine's reg.exe reports it; empty when
-// the library is not registered at all.
-std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture)
-{
-    std::wstring key = L"HKEY_CLASSES_ROOT\\" + TypeLibKey(fixture);
-    DWORD exitCode = 0;
-    std::string bytes = RunProgram(L"reg.exe query \"" + key + L"\" /s", {}, &exitCode);
-    if (exitCode != 0)
-        return {};
-    // Written to a pipe, in the OEM code page.
-    std::wstring output(bytes.size(), L'\0');
-    output.resize(static_cast<size_t>(::MultiByteToWideChar(CP_OEMCP, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                                            output.data(), static_cast<int>(output.size()))));
-    std::wstring platformKey = key + L"\\" + fixture.version + L"\\0\\" + fixtures::kPlatformKey + L"\r\n";
-    size_t type = output.find(L"REG_SZ", output.find(platformKey));
-    if (output.find(platformKey) == std::wstring::npos || type == std::wstring::npos)
-        return L"<no file in: " + output + L">";
-    size_t value = output.find_first_not_of(L' ', type + 6);
-    return output.substr(value, output.find(L"\r\n", value) - value);
-}
-
-// Removes the type library keys that a test made, however it ends; a key found beforehand is a
-// leftover the test reports and leaves alone.
-class TypeLibsRestored {
-public:
-    explicit TypeLibsRestored(std::initializer_list<const fixtures::TypeLibFixture*> list)
+// Moves Pemrix32.dll beside the test program aside while it lives; a copy a dead run left aside is put back first.
+struct LibraryAway {
+    LibraryAway()
     {
-        for (const auto* fixture : list) {
-            platform::UniqueKey key;
-            if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, TypeLibKey(*fixture).c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS)
-                ADD_FAILURE() << "left over from an earlier run: " << Narrow(fixture->libid);
-            else
-                made_.push_back(fixture);
-        }
-    }
-    ~TypeLibsRestored()
-    {
-        for (const auto* fixture : made_)
-            ::RegDeleteTreeW(HKEY_CLASSES_ROOT, TypeLibKey(*fixture).c_str());
-    }
-    TypeLibsRestored(const TypeLibsRestored&) = delete;
-    TypeLibsRestored& operator=(const TypeLibsRestored&) = delete;
-
-private:
-    std::vector<const fixtures::TypeLibFixture*> made_;
-};
-
-// Moves Pemrix32.dll beside the test program aside, and back in every case; a copy that a dead
-// run left aside is put back first.
-class LibraryAway {
-public:
-    LibraryAway() : home_(ProgramFolder() + L"Pemrix32.dll"), away_(home_ + L".registration-test")
-    {
-        if (::GetFileAttributesW(home_.c_str()) == INVALID_FILE_ATTRIBUTES)
-            ::MoveFileW(away_.c_str(), home_.c_str());
-        moved = ::MoveFileW(home_.c_str(), away_.c_str()) != FALSE;
+        if (::GetFileAttributesW(home.c_str()) == INVALID_FILE_ATTRIBUTES)
+            ::MoveFileW(away.c_str(), home.c_str());
+        moved = ::MoveFileW(home.c_str(), away.c_str());
     }
     ~LibraryAway()
     {
         if (moved)
-            EXPECT_TRUE(::MoveFileW(away_.c_str(), home_.c_str())) << "Pemrix32.dll not restored";
+            EXPECT_TRUE(::MoveFileW(away.c_str(), home.c_str())) << "Pemrix32.dll not restored";
     }
-    LibraryAway(const LibraryAway&) = delete;
-    LibraryAway& operator=(const LibraryAway&) = delete;
+    std::wstring home = ProgramFolder() + L"Pemrix32.dll", away = home + L".registration-test";
     bool moved = false;
-
-private:
-    std::wstring home_, away_;
-};
-
-// Notes the log as it stands whenever a message box shows, and passes the message on.
-class LogAtMessage : public platform::Prompter {
-public:
-    LogAtMessage(const platform::Edit& log, platform::Prompter& next) : log_(log), next_(next) { platform::SetPrompter(this); }
-    ~LogAtMessage() override { platform::SetPrompter(&next_); }
-    int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& title, UINT style) override
-    {
-        logs.push_back(log_.Text());
-        return next_.ShowMessage(owner, text, title, style);
-    }
-    std::optional<platform::SaveFileAnswer> AskSaveFile(HWND owner, const platform::SaveFileRequest& request) override
-    {
-        return next_.AskSaveFile(owner, request);
-    }
-    std::vector<std::wstring> logs;
-
-private:
-    const platform::Edit& log_;
-    platform::Prompter& next_;
 };
 
 class RegistrationTest : public WindowTest {
@@ -161,75 +54,55 @@ protected:
     ScratchFolder folder{L"registration-" + std::to_wstring(::GetCurrentProcessId())};
 
     void Show() const { window->SetFileListView(folder.Path()); }
+    void Copy(const std::wstring& fixture, std::wstring name = {}) const
+    {
+        CopyFixture(fixture, folder.Path() + (name.empty() ? fixture : name));
+    }
     void Select(std::initializer_list<std::wstring> names) const
     {
-        window->lsvFile.SetAllSelected(false);
-        for (const std::wstring& name : names) {
-            int row = window->FindFileRow(folder.Path() + name);
-            ASSERT_GE(row, 0) << Narrow(name) << " is not listed";
-            window->lsvFile.SetSelected(row, true);
-        }
-    }
-    std::vector<std::wstring> SelectedInListOrder() const
-    {
-        std::vector<std::wstring> names;
-        for (int i = 0; i < window->lsvFile.ItemCount(); ++i)
-            if (window->lsvFile.IsSelected(i))
-                names.push_back(window->lsvFile.ItemText(i));
-        return names;
+        std::vector<int> rows;
+        for (const std::wstring& name : names)
+            rows.push_back(RowOf(name));
+        SelectRows(rows);
     }
     std::wstring Log() const { return window->txtRes.Text(); }
-    bool MenusUsable() const
+    std::wstring Registered() const
     {
-        return window->mnuMain.IsPositionEnabled(frmMirdal::FileMenuPosition)
-               && window->mnuMain.IsPositionEnabled(frmMirdal::ViewMenuPosition);
+        return RegisteredFile(kFixtureA) + L"|" + RegisteredFile(kFixtureB) + L"|" + RegisteredFile(kFixtureSpace);
     }
-    bool Listed(const fixtures::TypeLibFixture& fixture, const std::wstring& path) const
+    bool Listed(const std::wstring& row) const { return std::ranges::count(LibraryRows(), row) == 1; }
+    // What Wine's own reg.exe reports of a library.
+    std::string RegQuery(const fixtures::TypeLibFixture& fixture) const
     {
-        for (int i = 0; i < window->lsvReg.ItemCount(); ++i)
-            if (window->lsvReg.ItemText(i, 0) == fixture.name && window->lsvReg.ItemText(i, 2) == path)
-                return true;
-        return false;
+        return RunCommand(folder.Path(), L"reg.exe query HKCR\\TypeLib\\" + std::wstring(fixture.libid) + L" /s");
     }
 };
 
 TEST_F(RegistrationTest, EachSelectedFileIsLoggedInListOrderWithItsOutcomeAndTheRegistryFollows)
 {
-    TypeLibsRestored restored{&fixtures::kFixtureA, &fixtures::kFixtureB};
-    for (const wchar_t* name : {fixtures::kFixtureA.file, fixtures::kFixtureB.file, fixtures::kFixtureNoEntry,
-                                fixtures::kFixtureDenied})
-        CopyFixture(name, folder.Path() + name);
+    TypeLibsCleared cleared{&kFixtureA, &kFixtureB};
+    for (const wchar_t* name : {kFixtureA.file, kFixtureB.file, fixtures::kFixtureNoEntry, fixtures::kFixtureDenied})
+        Copy(name);
     folder.File(L"x.dll", 64); // text, named like a program
     Show();
     ASSERT_EQ(window->lsvFile.ItemCount(), 5);
-
-    const std::map<std::wstring, std::wstring> outcome{
-        {fixtures::kFixtureA.file, kSucceeded},
+    const std::map<std::wstring, std::wstring> outcomes{
         {fixtures::kFixtureNoEntry, L"DLLのエントリポイントがみつかりません。"},
         {L"x.dll", L"OCX/DLLのロードに失敗"},
         // The server's own refusal: its code, then the system's text for it.
         {fixtures::kFixtureDenied, L"登録/解除に失敗しました。(コード 0x80070005)" + SystemText(0x80070005u)}};
-    // Sorted by name either way, FixtureB lies between FixtureA and FixtureDenied; it stays
-    // unselected, and the others are chosen against list order.
+    // Sorted by name either way, the unselected FixtureB lies between the others, chosen against list order.
     window->lsvFile_ColumnClick(1);
-    Select({fixtures::kFixtureDenied, L"x.dll", fixtures::kFixtureNoEntry, fixtures::kFixtureA.file});
-    int rowB = window->FindFileRow(folder.Path() + fixtures::kFixtureB.file);
-    ASSERT_TRUE(rowB > window->lsvFile.NextSelected(-1) && window->lsvFile.NextSelected(rowB) > rowB);
-    std::vector<std::wstring> order = SelectedInListOrder();
-    ASSERT_EQ(order.size(), 4u);
-    auto expectedLog = [&](const wchar_t* verb) {
-        std::wstring log;
-        for (const std::wstring& name : order)
-            log += folder.Path() + name + verb + L"\r\n" + outcome.at(name) + L"\r\n\r\n";
-        return log + kDone;
-    };
+    Select({fixtures::kFixtureDenied, L"x.dll", fixtures::kFixtureNoEntry, kFixtureA.file});
+    const int rowB = RowOf(kFixtureB.file);
+    ASSERT_TRUE(SelectedRows().size() == 4 && rowB > SelectedRows().front() && rowB < SelectedRows().back());
 
     window->tlbMirdal_ButtonClick(window->btnReg);
-    EXPECT_WTEXT_EQ(expectedLog(L"を登録"), Log());
-    std::wstring pathA = folder.Path() + fixtures::kFixtureA.file;
-    EXPECT_WTEXT_EQ(pathA, RegisteredFile(fixtures::kFixtureA));
-    EXPECT_WTEXT_EQ(L"", RegisteredFile(fixtures::kFixtureB)) << "an unselected file was registered";
-    EXPECT_TRUE(Listed(fixtures::kFixtureA, pathA)) << "the scan after the run shows the new library";
+    EXPECT_WTEXT_EQ(RunLog(L"を登録", outcomes), Log());
+    const std::wstring pathA = folder.Path() + kFixtureA.file;
+    EXPECT_WTEXT_EQ(pathA + L"||", Registered()) << "only the selected server registers";
+    EXPECT_NE(RegQuery(kFixtureA).find(Narrow(pathA)), std::string::npos) << RegQuery(kFixtureA);
+    EXPECT_TRUE(Listed(kFixtureA.name + (L"|" + pathA) + L"|1")) << "the scan after the run shows the new library";
 
     // The run itself empties the library list that the command's scan above had filled.
     window->cmdClose_Click();
@@ -238,21 +111,22 @@ TEST_F(RegistrationTest, EachSelectedFileIsLoggedInListOrderWithItsOutcomeAndThe
     window->cmdClose_Click();
 
     window->mnuF_Click(1);
-    EXPECT_WTEXT_EQ(expectedLog(L"を解除"), Log());
-    EXPECT_WTEXT_EQ(L"", RegisteredFile(fixtures::kFixtureA));
-    EXPECT_FALSE(Listed(fixtures::kFixtureA, pathA));
+    EXPECT_WTEXT_EQ(RunLog(L"を解除", outcomes), Log());
+    EXPECT_WTEXT_EQ(L"||", Registered());
+    EXPECT_EQ(RegQuery(kFixtureA).find(Narrow(pathA)), std::string::npos);
+    EXPECT_FALSE(Listed(kFixtureA.name + (L"|" + pathA) + L"|1"));
     EXPECT_TRUE(prompter.messages.empty());
 }
 
 TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntilThePanelCloses)
 {
+    const std::string idle = "!busy !panel close toolbar menus";
     // An empty list: nothing at all happens.
     Show();
     window->txtRes.SetText(L"earlier");
     window->mnuF_Click(0);
     window->mnuF_Click(3);
-    EXPECT_FALSE(window->picRes.IsVisible());
-    EXPECT_FALSE(window->IsBusy);
+    EXPECT_EQ(RunState(), idle);
     EXPECT_WTEXT_EQ(L"earlier", Log());
     EXPECT_TRUE(prompter.saveRequests.empty()) << "no dialog for an empty list";
 
@@ -262,33 +136,24 @@ TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntil
     folder.File(L"y.ocx", 64);
     window->SetFileListView(L"C:\\");
     Show();
-    window->lsvFile.SetAllSelected(false);
+    SelectRows({});
     ::PostMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     window->mnuF_Click(0);
     ASSERT_TRUE(::IsWindow(window->Hwnd()));
     ASSERT_EQ(prompter.messages.size(), 1u) << "the close was not offered during the run";
     EXPECT_WTEXT_EQ(L"登録/解除中です。終了できません", prompter.messages[0].text);
-    EXPECT_WTEXT_EQ(kDone, Log());
-    EXPECT_TRUE(window->IsBusy);
-    EXPECT_TRUE(window->picRes.IsVisible());
-    EXPECT_TRUE(window->cmdClose.IsEnabled());
-    EXPECT_FALSE(window->tlbMirdal.IsEnabled());
-    EXPECT_FALSE(MenusUsable());
+    EXPECT_WTEXT_EQ(L"登録/解除終了", Log());
+    EXPECT_EQ(RunState(), "busy panel close !toolbar !menus");
     ::SendMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(::IsWindow(window->Hwnd())) << "closed after the run, before the panel";
     window->cmdClose_Click();
-    EXPECT_FALSE(window->IsBusy);
-    EXPECT_TRUE(window->tlbMirdal.IsEnabled());
-    EXPECT_TRUE(MenusUsable());
+    EXPECT_EQ(RunState(), idle);
 
     // Batch writing is busy in the same way but leaves the toolbar enabled.
     Select({L"x.dll"});
     prompter.AnswerSave(folder.Path() + L"busy.bat");
     window->tlbMirdal_ButtonClick(window->btnRegBat);
-    EXPECT_TRUE(window->IsBusy);
-    EXPECT_TRUE(window->picRes.IsVisible());
-    EXPECT_TRUE(window->tlbMirdal.IsEnabled());
-    EXPECT_FALSE(MenusUsable());
+    EXPECT_EQ(RunState(), "busy panel close toolbar !menus");
     ::SendMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(::IsWindow(window->Hwnd()));
     EXPECT_EQ(prompter.messages.size(), 3u);
@@ -302,62 +167,57 @@ TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntil
 
 TEST_F(RegistrationTest, AMissingLibraryEndsTheRunAtTheFirstFileWithOneCriticalMessage)
 {
-    TypeLibsRestored restored{&fixtures::kFixtureA, &fixtures::kFixtureB};
-    CopyFixture(fixtures::kFixtureA.file, folder.Path() + fixtures::kFixtureA.file);
-    CopyFixture(fixtures::kFixtureB.file, folder.Path() + fixtures::kFixtureB.file);
+    TypeLibsCleared cleared{&kFixtureA, &kFixtureB};
+    Copy(kFixtureA.file);
+    Copy(kFixtureB.file);
     Show();
-    Select({fixtures::kFixtureA.file, fixtures::kFixtureB.file});
+    Select({kFixtureA.file, kFixtureB.file});
     ASSERT_EQ(::GetModuleHandleW(L"Pemrix32.dll"), nullptr) << "a loaded library would be found without its file";
-    LogAtMessage seen(window->txtRes, prompter);
+    prompter.note = [this] { return Log(); };
     {
         LibraryAway away;
         ASSERT_TRUE(away.moved) << "cannot move Pemrix32.dll aside";
         window->mnuF_Click(0);
     }
-    std::wstring firstLine = folder.Path() + SelectedInListOrder().at(0) + L"を登録\r\n";
+    const std::wstring firstLine = window->FileRowAt(SelectedRows().at(0)).key + L"を登録\r\n";
     EXPECT_WTEXT_EQ(firstLine, Log());
-    EXPECT_EQ(seen.logs, std::vector<std::wstring>{firstLine}) << "the line was not in the log when the message showed";
     ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_WTEXT_EQ(std::to_wstring(ERROR_MOD_NOT_FOUND), prompter.messages[0].title);
-    EXPECT_WTEXT_EQ(SystemText(ERROR_MOD_NOT_FOUND), prompter.messages[0].text);
-    EXPECT_EQ(prompter.messages[0].style, static_cast<UINT>(MB_OK | MB_ICONSTOP));
-    EXPECT_TRUE(window->picRes.IsVisible());
-    EXPECT_TRUE(window->cmdClose.IsEnabled());
-    EXPECT_TRUE(window->IsBusy);
-    EXPECT_WTEXT_EQ(L"", RegisteredFile(fixtures::kFixtureA));
-    EXPECT_WTEXT_EQ(L"", RegisteredFile(fixtures::kFixtureB));
+    const ShownMessage& shown = prompter.messages[0];
+    EXPECT_WTEXT_EQ(std::to_wstring(ERROR_MOD_NOT_FOUND) + L"|" + SystemText(ERROR_MOD_NOT_FOUND) + L"|" + firstLine,
+                    shown.title + L"|" + shown.text + L"|" + shown.note) << "title|text|log as the message showed";
+    EXPECT_EQ(shown.style, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+    EXPECT_EQ(RunState(), "busy panel close !toolbar !menus");
+    EXPECT_WTEXT_EQ(L"||", Registered());
 }
 
 TEST_F(RegistrationTest, BatchFilesInCodePage932RegisterAndUnregisterThroughCmd)
 {
-    TypeLibsRestored restored{&fixtures::kFixtureSpace, &fixtures::kFixtureA, &fixtures::kFixtureB};
+    TypeLibsCleared cleared{&kFixtureSpace, &kFixtureA, &kFixtureB};
     // Japanese needs code page 932; elsewhere the name stays in ASCII.
     const bool japanese = ::GetACP() == 932;
     const std::wstring special = japanese ? L"登録&100%.dll" : L"a&100%.dll", accented = L"café.dll";
-    CopyFixture(fixtures::kFixtureSpace.file, folder.Path() + fixtures::kFixtureSpace.file);
-    CopyFixture(fixtures::kFixtureA.file, folder.Path() + special);
-    CopyFixture(fixtures::kFixtureB.file, folder.Path() + accented);
-    CopyFixture(fixtures::kFixtureNoEntry, folder.Path() + fixtures::kFixtureNoEntry);
+    Copy(kFixtureSpace.file);
+    Copy(kFixtureA.file, special);
+    Copy(kFixtureB.file, accented);
+    Copy(fixtures::kFixtureNoEntry);
     Show();
 
     // A cancelled dialog changes nothing.
     prompter.AnswerSave(L"");
     window->tlbMirdal_ButtonClick(window->btnRegBat);
     ASSERT_EQ(prompter.saveRequests.size(), 1u);
-    EXPECT_WTEXT_EQ(L"*.bat(ﾊﾞｯﾁﾌｧｲﾙ)|*.bat", prompter.saveRequests[0].filter);
-    EXPECT_EQ(prompter.saveRequests[0].flags, 0x806u);
-    EXPECT_WTEXT_EQ(folder.Path(), prompter.saveRequests[0].initialFolder);
-    EXPECT_FALSE(window->picRes.IsVisible());
-    EXPECT_FALSE(window->IsBusy);
+    const platform::SaveFileRequest& request = prompter.saveRequests[0];
+    EXPECT_WTEXT_EQ(L"*.bat(ﾊﾞｯﾁﾌｧｲﾙ)|*.bat|" + folder.Path(), request.filter + L"|" + request.initialFolder);
+    EXPECT_EQ(request.flags, 0x806u);
+    EXPECT_EQ(RunState(), "!busy !panel close toolbar menus");
 
     // Nothing selected: each file is the one line PAUSE.
-    window->lsvFile.SetAllSelected(false);
-    std::wstring nonePath = folder.Path() + L"none.bat", unnonePath = folder.Path() + L"Unnone.bat";
-    prompter.AnswerSave(nonePath);
+    SelectRows({});
+    const std::wstring none = folder.Path() + L"none.bat", unnone = folder.Path() + L"Unnone.bat";
+    prompter.AnswerSave(none);
     window->mnuF_Click(3);
-    EXPECT_EQ(ReadBytes(nonePath), "PAUSE\r\n");
-    EXPECT_EQ(ReadBytes(unnonePath), "PAUSE\r\n");
-    EXPECT_WTEXT_EQ(L"登録バッチ " + nonePath + L"\r\n\r\n解除バッチ " + unnonePath + L"\r\nバッチ作成終了", Log());
+    EXPECT_EQ(ReadBytes(none) + ReadBytes(unnone), "PAUSE\r\nPAUSE\r\n");
+    EXPECT_WTEXT_EQ(L"登録バッチ " + none + L"\r\n\r\n解除バッチ " + unnone + L"\r\nバッチ作成終了", Log());
     window->cmdClose_Click();
 
     wchar_t shortPath[MAX_PATH] = {};
@@ -365,43 +225,34 @@ TEST_F(RegistrationTest, BatchFilesInCodePage932RegisterAndUnregisterThroughCmd)
     const std::wstring shortName = std::wcsrchr(shortPath, L'\\') + 1;
     ASSERT_NE(shortName.find(L'~'), std::wstring::npos) << Narrow(shortName);
     const std::map<std::wstring, std::wstring> argument{
-        {fixtures::kFixtureSpace.file, L"\"Fixture Space.dll\""},
+        {kFixtureSpace.file, L"\"Fixture Space.dll\""},
         {special, japanese ? L"\"登録&100%%.dll\"" : L"\"a&100%%.dll\""},
         // Code page 932 has no "é": the file goes by its short name there, whose "~" is quoted.
         {accented, japanese ? L"\"" + shortName + L"\"" : accented}};
-    Select({accented, special, fixtures::kFixtureSpace.file});
-    std::wstring regPath = folder.Path() + L"REG.BAT", unregPath = folder.Path() + L"UnREG.BAT";
-    prompter.AnswerSave(regPath);
+    Select({accented, special, kFixtureSpace.file});
+    const std::wstring reg = folder.Path() + L"REG.BAT", unreg = folder.Path() + L"UnREG.BAT";
+    prompter.AnswerSave(reg);
     window->mnuF_Click(3);
     EXPECT_TRUE(prompter.messages.empty()) << Narrow(prompter.messages.empty() ? L"" : prompter.messages[0].text);
 
     std::wstring regLines, unregLines;
-    std::string regBytes, unregBytes;
-    for (const std::wstring& name : SelectedInListOrder()) {
-        std::wstring reg = L"REGSVR32.EXE /s " + argument.at(name), unreg = L"REGSVR32.EXE /u /s " + argument.at(name);
-        regLines += reg + L"\r\n";
-        unregLines += unreg + L"\r\n";
-        regBytes += InCodePage(japanese ? 932 : CP_ACP, reg) + "\r\n";
-        unregBytes += InCodePage(japanese ? 932 : CP_ACP, unreg) + "\r\n";
+    for (int row : SelectedRows()) {
+        regLines += L"REGSVR32.EXE /s " + argument.at(window->lsvFile.ItemText(row)) + L"\r\n";
+        unregLines += L"REGSVR32.EXE /u /s " + argument.at(window->lsvFile.ItemText(row)) + L"\r\n";
     }
-    EXPECT_WTEXT_EQ(L"登録バッチ " + regPath + L"\r\n" + regLines + L"\r\n解除バッチ " + unregPath + L"\r\n" + unregLines
-                        + L"バッチ作成終了",
-                    Log());
-    EXPECT_EQ(regBytes + "PAUSE\r\n", ReadBytes(regPath));
-    EXPECT_EQ(unregBytes + "PAUSE\r\n", ReadBytes(unregPath));
+    EXPECT_WTEXT_EQ(L"登録バッチ " + reg + L"\r\n" + regLines + L"\r\n解除バッチ " + unreg + L"\r\n" + unregLines + L"バッチ作成終了", Log());
+    const UINT codePage = japanese ? 932 : CP_ACP;
+    EXPECT_EQ(InCodePage(regLines + L"PAUSE\r\n", codePage), ReadBytes(reg));
+    EXPECT_EQ(InCodePage(unregLines + L"PAUSE\r\n", codePage), ReadBytes(unreg));
     window->cmdClose_Click();
 
-    // Wine's own cmd and regsvr32 run what was written.
-    SCOPED_TRACE("cmd: " + RunProgram(L"cmd.exe /c REG.BAT", folder.Path()));
-    EXPECT_WTEXT_EQ(folder.Path() + fixtures::kFixtureSpace.file, RegisteredFile(fixtures::kFixtureSpace));
-    EXPECT_WTEXT_EQ(folder.Path() + special, RegisteredFile(fixtures::kFixtureA));
+    SCOPED_TRACE("cmd: " + RunCommand(folder.Path(), L"REG.BAT"));
     wchar_t longPath[MAX_PATH] = {};
-    ::GetLongPathNameW(RegisteredFile(fixtures::kFixtureB).c_str(), longPath, MAX_PATH);
-    EXPECT_WTEXT_EQ(folder.Path() + accented, longPath);
-    SCOPED_TRACE("cmd: " + RunProgram(L"cmd.exe /c UnREG.BAT", folder.Path()));
-    EXPECT_WTEXT_EQ(L"", RegisteredFile(fixtures::kFixtureSpace));
-    EXPECT_WTEXT_EQ(L"", RegisteredFile(fixtures::kFixtureA));
-    EXPECT_WTEXT_EQ(L"", RegisteredFile(fixtures::kFixtureB));
+    ::GetLongPathNameW(RegisteredFile(kFixtureB).c_str(), longPath, MAX_PATH);
+    EXPECT_WTEXT_EQ(folder.Path() + special + L"|" + folder.Path() + accented + L"|" + folder.Path() + kFixtureSpace.file,
+                    RegisteredFile(kFixtureA) + L"|" + longPath + L"|" + RegisteredFile(kFixtureSpace));
+    SCOPED_TRACE("cmd: " + RunCommand(folder.Path(), L"UnREG.BAT"));
+    EXPECT_WTEXT_EQ(L"||", Registered());
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "platform/MessageLoop.h"
 #include "platform/Settings.h"
 #include "platform/UniqueHandle.h"
-#include "../../fixtures/Fixtures.h"
 #include <commctrl.h>
 #include <algorithm>
 
@@ -101,6 +100,43 @@ std::vector<std::wstring> Sorted(std::vector<std::wstring> texts)
     return texts;
 }
 
+std::string InCodePage(const std::wstring& text, UINT codePage)
+{
+    BOOL lossy = FALSE;
+    std::string bytes(text.size() * 4, '\0');
+    bytes.resize(static_cast<size_t>(::WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
+                                                           static_cast<int>(bytes.size()), nullptr, &lossy)));
+    return lossy ? std::string() : bytes;
+}
+
+std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture) { return std::wstring(L"TypeLib\\") + fixture.libid; }
+
+std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture)
+{
+    platform::UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, TypeLibKey(fixture).c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return {};
+    std::wstring value(32768, L'\0');
+    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    const std::wstring file = std::wstring(fixture.version) + L"\\0\\" + fixtures::kPlatformKey;
+    if (::RegGetValueW(key.get(), file.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(), &bytes) != ERROR_SUCCESS)
+        return L"<no " + file + L">";
+    return value.substr(0, bytes / sizeof(wchar_t) - 1);
+}
+
+TypeLibsCleared::TypeLibsCleared(std::initializer_list<const fixtures::TypeLibFixture*> list) : list_(list)
+{
+    for (const auto* fixture : list_)
+        if (!RegisteredFile(*fixture).empty())
+            ADD_FAILURE() << "left over from an earlier run: " << Narrow(fixture->libid);
+}
+
+TypeLibsCleared::~TypeLibsCleared()
+{
+    for (const auto* fixture : list_)
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, TypeLibKey(*fixture).c_str());
+}
+
 ScratchClassesRoot::ScratchClassesRoot() : name_(L"Software\\MirdalScratchClasses-" + std::to_wstring(::GetCurrentProcessId()))
 {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, name_.c_str());
@@ -192,8 +228,42 @@ std::vector<int> WindowTest::SelectedRows() const
 void WindowTest::SelectRows(const std::vector<int>& rows) const
 {
     window->lsvFile.SetAllSelected(false);
-    for (int row : rows)
-        window->lsvFile.SetSelected(row, true);
+    for (int row : rows) {
+        EXPECT_GE(row, 0) << "a row that is not listed";
+        if (row >= 0)
+            window->lsvFile.SetSelected(row, true);
+    }
+}
+
+std::string WindowTest::RunState() const
+{
+    const bool menus = window->mnuMain.IsPositionEnabled(frmMirdal::FileMenuPosition) &&
+                       window->mnuMain.IsPositionEnabled(frmMirdal::ViewMenuPosition);
+    std::string state;
+    for (auto [name, on] : {std::pair{"busy", window->IsBusy}, {"panel", window->picRes.IsVisible()},
+                            {"close", window->cmdClose.IsEnabled()}, {"toolbar", window->tlbMirdal.IsEnabled()}, {"menus", menus}})
+        state += (state.empty() ? "" : " ") + std::string(on ? "" : "!") + name;
+    return state;
+}
+
+std::wstring WindowTest::RunLog(const std::wstring& verb, const std::map<std::wstring, std::wstring>& outcomes) const
+{
+    std::wstring log;
+    for (int row : SelectedRows()) {
+        auto outcome = outcomes.find(window->lsvFile.ItemText(row));
+        log += window->FileRowAt(row).key + verb + L"\r\n" + (outcome == outcomes.end() ? L"登録/解除に成功しました。" : outcome->second) +
+               L"\r\n\r\n";
+    }
+    return log + L"登録/解除終了";
+}
+
+std::vector<std::wstring> WindowTest::LibraryRows() const
+{
+    std::vector<std::wstring> rows;
+    const platform::ListView& list = window->lsvReg;
+    for (int i = 0; i < list.ItemCount(); ++i)
+        rows.push_back(list.ItemText(i, 0) + L"|" + list.ItemText(i, 2) + L"|" + std::to_wstring(list.ItemImage(i)));
+    return Sorted(rows);
 }
 
 } // namespace testing_support

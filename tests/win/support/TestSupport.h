@@ -4,8 +4,11 @@
 #include "app/frmMirdal.h"
 #include "platform/Prompt.h"
 #include "platform/UniqueHandle.h"
+#include "../../fixtures/Fixtures.h"
 #include <gtest/gtest.h>
 #include <deque>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +18,7 @@ namespace testing_support {
 struct ShownMessage {
     std::wstring text, title;
     UINT style = 0;
+    std::wstring note; // what the prompter's note gave as the message showed
 };
 
 // Answers every prompt from a script and records what was asked.
@@ -25,7 +29,7 @@ public:
 
     int ShowMessage(HWND, const std::wstring& text, const std::wstring& title, UINT style) override
     {
-        messages.push_back({text, title, style});
+        messages.push_back({text, title, style, note ? note() : L""});
         return IDOK;
     }
     std::optional<platform::SaveFileAnswer> AskSaveFile(HWND, const platform::SaveFileRequest& request) override
@@ -46,6 +50,7 @@ public:
             saveAnswers.push_back(platform::SaveFileAnswer{path, path.size() - (path.find_last_of(L'\\') + 1)});
     }
 
+    std::function<std::wstring()> note;
     std::vector<ShownMessage> messages;
     std::vector<platform::SaveFileRequest> saveRequests;
     std::deque<std::optional<platform::SaveFileAnswer>> saveAnswers;
@@ -77,6 +82,24 @@ std::wstring FixturePath(const std::wstring& name);
 // UTF-8, so that failures print readable text.
 std::string Narrow(const std::wstring& text);
 std::vector<std::wstring> Sorted(std::vector<std::wstring> texts);
+// The text in a code page; empty when it has no exact form there.
+std::string InCodePage(const std::wstring& text, UINT codePage = CP_ACP);
+
+std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture);
+// The file HKEY_CLASSES_ROOT names for a type library on this platform; empty when its key is gone.
+std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture);
+
+// Reports type libraries left over from an earlier run, and removes them all when it goes.
+class TypeLibsCleared {
+public:
+    TypeLibsCleared(std::initializer_list<const fixtures::TypeLibFixture*> list);
+    ~TypeLibsCleared();
+    TypeLibsCleared(const TypeLibsCleared&) = delete;
+    TypeLibsCleared& operator=(const TypeLibsCleared&) = delete;
+
+private:
+    std::vector<const fixtures::TypeLibFixture*> list_;
+};
 
 // Points HKEY_CLASSES_ROOT of this process at an empty key under HKEY_CURRENT_USER while it lives.
 class ScratchClassesRoot {
@@ -122,6 +145,12 @@ protected:
     // The row of a name, or -1.
     int RowOf(const std::wstring& name) const;
     std::vector<int> SelectedRows() const;
+    // "busy panel close toolbar menus", each marked "!" when off.
+    std::string RunState() const;
+    // The log of a run over the selected rows in list order; rows missing from outcomes succeed.
+    std::wstring RunLog(const std::wstring& verb, const std::map<std::wstring, std::wstring>& outcomes = {}) const;
+    // The library list as sorted "name|path|image" rows.
+    std::vector<std::wstring> LibraryRows() const;
 
     ScriptedPrompter prompter;
     frmMirdal* window = nullptr;
