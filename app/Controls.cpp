@@ -17,6 +17,20 @@ constexpr wchar_t KeyRegBat[] = L"RegBat";
 constexpr wchar_t KeyView[] = L"View";
 
 // Positions of the pictures in the toolbar strip: View, RegBat, UnregBat, BatPath, Reg, Unreg, (none), RegRead.
+struct Column {
+    unsigned header;
+    int twips;
+    int format;
+};
+constexpr Column FileColumns[] = {{IDS_COL_NAME, 2000, LVCFMT_LEFT},
+                                  {IDS_COL_SIZE, 1440, LVCFMT_RIGHT},
+                                  {IDS_COL_TYPE, 800, LVCFMT_LEFT},
+                                  {IDS_COL_DATE, 1600, LVCFMT_LEFT}};
+constexpr Column LibraryColumns[] = {{IDS_COL_LIBNAME, 3000, LVCFMT_LEFT},
+                                     {IDS_COL_VERSION, 1440, LVCFMT_LEFT},
+                                     {IDS_COL_PATH, 4000, LVCFMT_LEFT},
+                                     {IDS_COL_CLSID, 6000, LVCFMT_LEFT}};
+
 enum ToolPicture { PicView = 0, PicRegBat = 1, PicReg = 4, PicUnreg = 5, PicRegRead = 7 };
 
 HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, DWORD exStyle, int id, const wchar_t* text = L"")
@@ -115,24 +129,20 @@ void frmMirdal::CreateLists()
     lsvReg.SetImageList(imlFileS.get(), LVSIL_SMALL);
     ::SetWindowSubclass(lsvFile.Hwnd(), FileListProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
-    struct Column {
-        unsigned header;
-        int twips;
-        int format;
-    };
-    static constexpr Column fileColumns[] = {{IDS_COL_NAME, 2000, LVCFMT_LEFT},
-                                             {IDS_COL_SIZE, 1440, LVCFMT_RIGHT},
-                                             {IDS_COL_TYPE, 800, LVCFMT_LEFT},
-                                             {IDS_COL_DATE, 1600, LVCFMT_LEFT}};
-    static constexpr Column libraryColumns[] = {{IDS_COL_LIBNAME, 3000, LVCFMT_LEFT},
-                                                {IDS_COL_VERSION, 1440, LVCFMT_LEFT},
-                                                {IDS_COL_PATH, 4000, LVCFMT_LEFT},
-                                                {IDS_COL_CLSID, 6000, LVCFMT_LEFT}};
     for (int i = 0; i < 4; ++i) {
-        const Column& f = fileColumns[i];
+        const Column& f = FileColumns[i];
         lsvFile.AddColumn(i, Text(f.header), layout::TwipsToPixels(f.twips, Dpi()), f.format);
-        const Column& r = libraryColumns[i];
+        const Column& r = LibraryColumns[i];
         lsvReg.AddColumn(i, Text(r.header), layout::TwipsToPixels(r.twips, Dpi()), r.format);
+    }
+}
+
+// Column widths are physical sizes: a move to a monitor of another DPI gives them new pixels.
+void frmMirdal::SizeColumns()
+{
+    for (int i = 0; i < 4; ++i) {
+        lsvFile.Send(LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), layout::TwipsToPixels(FileColumns[i].twips, Dpi()));
+        lsvReg.Send(LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), layout::TwipsToPixels(LibraryColumns[i].twips, Dpi()));
     }
 }
 

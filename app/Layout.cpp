@@ -113,6 +113,7 @@ void frmMirdal::cmdClose_Click()
 void frmMirdal::OnDpiChanged(const RECT& suggested)
 {
     ApplyFonts();
+    SizeColumns();
     ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -128,6 +128,7 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateLists();
+    void SizeColumns();
     void CreateResultPanel();
     void LoadImageLists();
     void ApplyFonts();
