@@ -35,16 +35,6 @@ bool ParseViewStyle(const std::wstring& text, long& style)
     return true;
 }
 
-// Steps after the window is on screen each stand alone: one that fails is skipped.
-template <class F>
-void Guarded(F&& step)
-{
-    try {
-        step();
-    } catch (const platform::Failure&) {
-    }
-}
-
 } // namespace
 
 void frmMirdal::Form_Load()
@@ -79,18 +69,20 @@ void frmMirdal::Form_Load()
 
     SetDriveTree();
 
-    Guarded([&] {
+    // Steps after the window is on screen each stand alone: one that fails is skipped.
+    platform::IgnoringFailure([&] {
         long style = 0;
         if (ParseViewStyle(platform::GetSetting(appName_, SettingsSection, L"View", L"3"), style) && style >= 0
             && style <= 3)
             lsvFile.SetStyle(static_cast<platform::ListViewStyle>(style));
     });
     std::wstring path;
-    Guarded([&] { path = platform::GetSetting(appName_, SettingsSection, L"Path", CurrentDirectoryWithSlash()); });
-    Guarded([&] { ShowFolder(path); });
-    Guarded([&] { ListRegisteredLibraries(); });
-    Guarded([&] { UpdateCommandState(); });
-    Guarded([&] { mnuV_Click(static_cast<short>(lsvFile.Style())); });
+    platform::IgnoringFailure(
+        [&] { path = platform::GetSetting(appName_, SettingsSection, L"Path", CurrentDirectoryWithSlash()); });
+    platform::IgnoringFailure([&] { ShowFolder(path); });
+    platform::IgnoringFailure([&] { ListRegisteredLibraries(); });
+    platform::IgnoringFailure([&] { UpdateCommandState(); });
+    platform::IgnoringFailure([&] { mnuV_Click(static_cast<short>(lsvFile.Style())); });
 }
 
 bool frmMirdal::Form_QueryUnload(int unloadMode)

@@ -25,15 +25,6 @@ std::vector<std::wstring> DroppedPaths(IDataObject* data)
     return paths;
 }
 
-template <class F>
-void Ignoring(F&& step)
-{
-    try {
-        step();
-    } catch (const platform::Failure&) {
-    }
-}
-
 } // namespace
 
 void frmMirdal::lsvFile_OLEDragDrop(IDataObject* data)
@@ -45,8 +36,8 @@ void frmMirdal::lsvFile_OLEDragDrop(IDataObject* data)
         DWORD attributes = platform::Attributes(path);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             continue;
-        Ignoring([&] { ShowFolder(path.substr(0, path.find_last_of(L'\\') + 1)); });
-        Ignoring([&] { ListRegisteredLibraries(); });
+        platform::IgnoringFailure([&] { ShowFolder(path.substr(0, path.find_last_of(L'\\') + 1)); });
+        platform::IgnoringFailure([&] { ListRegisteredLibraries(); });
         break;
     }
     lsvFile.SetAllSelected(false);
@@ -55,5 +46,5 @@ void frmMirdal::lsvFile_OLEDragDrop(IDataObject* data)
         if (row >= 0)
             lsvFile.SetSelected(row, true);
     }
-    Ignoring([&] { UpdateCommandState(); });
+    platform::IgnoringFailure([&] { UpdateCommandState(); });
 }

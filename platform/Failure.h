@@ -38,4 +38,14 @@ inline void ThrowIfError(LSTATUS status)
         ThrowFailure(static_cast<DWORD>(status));
 }
 
+// Runs a step whose platform failure is to be passed over: the step is abandoned, the caller goes on.
+template <class F>
+void IgnoringFailure(F&& step)
+{
+    try {
+        step();
+    } catch (const Failure&) {
+    }
+}
+
 } // namespace platform

@@ -53,8 +53,7 @@ size_t BareListing(const std::wstring& folder)
 
 int wmain()
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&controls);
+    testing_support::PrepareThread();
     testing_support::ScriptedPrompter prompter;
     const std::wstring base = L"C:\\mirdal-bench\\";
     ::CreateDirectoryW(base.c_str(), nullptr);

@@ -65,9 +65,7 @@ size_t Count(const std::wstring& text, const std::wstring& part)
 
 int wmain()
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&controls);
-    ::OleInitialize(nullptr);
+    testing_support::PrepareThread();
     testing_support::ScriptedPrompter prompter;
     if (Registered()) {
         std::printf("%ls is registered already; run in a prefix of its own\n", fixtures::kFixtureA.libid);

@@ -12,9 +12,7 @@ constexpr auto Time = [](auto&& step) { return bench::Milliseconds(step); };
 
 int wmain()
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&controls);
-    ::OleInitialize(nullptr);
+    testing_support::PrepareThread();
     testing_support::ScriptedPrompter prompter;
     for (int run = 0; run < 7; ++run) {
         frmMirdal* window = nullptr;

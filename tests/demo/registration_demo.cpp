@@ -6,9 +6,7 @@
 
 int wmain(int argc, wchar_t** argv)
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&controls);
-    ::OleInitialize(nullptr);
+    testing_support::PrepareThread();
     int seconds = argc > 1 ? _wtoi(argv[1]) : 10;
     testing_support::ScratchFolder folder(L"demo");
     for (const wchar_t* name : {L"FixtureA.dll", L"FixtureB.dll", L"Fixture Space.dll"})
@@ -33,6 +31,5 @@ int wmain(int argc, wchar_t** argv)
     window->tlbMirdal_ButtonClick(window->btnUnreg);
     window->IsBusy = false;
     ::DestroyWindow(window->Hwnd());
-    ::OleUninitialize();
     return 0;
 }

@@ -172,6 +172,15 @@ void ScratchClassesRoot::Library(const std::wstring& guid, std::optional<std::ws
 
 void Pump() { platform::ProcessPendingEvents(); }
 
+void PrepareThread()
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    // Once per program, as the program's own entry point does; never torn down mid-run.
+    static HRESULT ole = ::OleInitialize(nullptr);
+    (void)ole;
+}
+
 void WindowTest::ClearSettings()
 {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + platform::ExecutableBaseName()).c_str());
@@ -179,11 +188,7 @@ void WindowTest::ClearSettings()
 
 void WindowTest::SetUp()
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&controls);
-    // Once per test program, as the program's own entry point does; never torn down mid-run.
-    static HRESULT ole = ::OleInitialize(nullptr);
-    (void)ole;
+    PrepareThread();
     ClearSettings();
     window = frmMirdal::Create(::GetModuleHandleW(nullptr));
     ASSERT_NE(window, nullptr);

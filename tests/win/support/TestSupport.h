@@ -129,6 +129,9 @@ private:
     bool active_ = false;
 };
 
+// Common controls and OLE for the calling thread, as the program's entry point sets them up.
+void PrepareThread();
+
 // Dispatches whatever is queued.
 void Pump();
 
