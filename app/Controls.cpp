@@ -124,6 +124,7 @@ void frmMirdal::CreateLists()
     lsvReg.Attach(CreateChild(hwnd_, WC_LISTVIEWW, listStyle, WS_EX_CLIENTEDGE, IDC_LSVREG));
     for (const auto* list : {&lsvFile, &lsvReg})
         list->SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+    lsvFile.SetExtendedStyle(LVS_EX_INFOTIP);
     lsvFile.SetImageList(imlFileL.get(), LVSIL_NORMAL);
     lsvFile.SetImageList(imlFileS.get(), LVSIL_SMALL);
     lsvReg.SetImageList(imlFileS.get(), LVSIL_SMALL);

@@ -249,6 +249,7 @@ LRESULT frmMirdal::OnFileListNotify(NMHDR* header)
     case LVN_GETDISPINFOW:
         FillFileRowText(reinterpret_cast<NMLVDISPINFOW*>(header));
         return 0;
+    case LVN_GETINFOTIPW: return lsvFile_GetInfoTip(reinterpret_cast<NMLVGETINFOTIPW*>(header));
     case LVN_COLUMNCLICK:
         lsvFile_ColumnClick(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem + 1);
         return 0;

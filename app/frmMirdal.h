@@ -71,6 +71,8 @@ public:
     // The row of a key (full path), or -1.
     int FindFileRow(const std::wstring& key) const;
     const FileRow& FileRowAt(int index) const { return fileRows_[static_cast<size_t>(index)]; }
+    // What the hovered row's file is, read from its headers without running it.
+    LRESULT lsvFile_GetInfoTip(NMLVGETINFOTIPW* info);
 
     // Dropping files onto the list.
     void lsvFile_OLEDragDrop(IDataObject* data);
@@ -158,6 +160,7 @@ private:
     std::unordered_map<HTREEITEM, std::wstring> nodeKeys_;
     std::vector<FileRow> fileRows_;
     std::unordered_map<std::wstring, int> fileRowIndex_;
+    std::unordered_map<std::wstring, std::wstring> fileTips_; // by row key, until the next listing
     bool sortDescending_ = false;
     std::vector<HWND> tabOrder_;
 };

@@ -52,6 +52,7 @@ void frmMirdal::SetFileListView(std::wstring o_Path)
     }
     fileRows_.clear();
     fileRowIndex_.clear();
+    fileTips_.clear();
 
     platform::FolderListing listing(o_Path + L"*.*");
     pnlPath.SetText(o_Path);

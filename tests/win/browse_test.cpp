@@ -3,6 +3,8 @@
 #include "platform/Failure.h"
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
+#include "app/Texts.h"
+#include "app/resource.h"
 #include <commctrl.h>
 #include "platform/UniqueHandle.h"
 
@@ -318,6 +320,36 @@ TEST_F(BrowseTest, UserExpansionFillsSortsAndPicturesTheNodesOnce)
     Click(node, TVHT_ONITEMBUTTON);
     EXPECT_EQ(ChildTexts(node), (Names{L"Alpha", L"beta", L"Delta", L"gamma"}));
     EXPECT_TRUE(prompter.messages.empty());
+}
+
+// The tip of a row says what the file is without running it, and fits the buffer it is given.
+TEST_F(BrowseTest, InfoTipTellsMachineEntriesTypeLibraryAndMissingDlls)
+{
+    CopyFixture(fixtures::kFixtureA.file, root.Path() + L"a.dll");
+    std::string bytes = ReadBytes(root.Path() + L"a.dll");
+    size_t name = bytes.find("OLEAUT32.dll");
+    ASSERT_NE(name, std::string::npos);
+    bytes.replace(name, 8, "OLEAUT99");
+    platform::UniqueFile file(::CreateFileW((root.Path() + L"broken.dll").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    file.reset();
+    root.File(L"junk.ocx", 300);
+    window->SetFileListView(root.Path());
+
+    auto tip = [&](const wchar_t* row, int size) {
+        std::wstring buffer(static_cast<size_t>(size) + 1, L'#');
+        NMLVGETINFOTIPW info{{window->lsvFile.Hwnd(), IDC_LSVFILE, LVN_GETINFOTIPW}, LVGIT_UNFOLDED, buffer.data(), size, RowOf(row)};
+        ::SendMessageW(window->Hwnd(), WM_NOTIFY, IDC_LSVFILE, reinterpret_cast<LPARAM>(&info));
+        EXPECT_EQ(buffer.back(), L'#');
+        return std::wstring(buffer.c_str());
+    };
+    std::wstring yes = Text(IDS_TIP_YES), server = Text(IDS_TIP_MACHINE) + L"x64\r\nDllRegisterServer: " + yes +
+        L"\r\nDllUnregisterServer: " + yes + L"\r\n" + Text(IDS_TIP_TYPELIB) + yes + L"\r\n" + Text(IDS_TIP_MISSING);
+    EXPECT_WTEXT_EQ(server + Text(IDS_TIP_NO), tip(L"a.dll", INFOTIPSIZE));
+    EXPECT_WTEXT_EQ(server + L"OLEAUT99.dll", tip(L"broken.dll", INFOTIPSIZE));
+    EXPECT_WTEXT_EQ(Text(IDS_TIP_MACHINE) + Text(IDS_TIP_NOT_PE), tip(L"junk.ocx", INFOTIPSIZE));
+    EXPECT_WTEXT_EQ(server.substr(0, 9), tip(L"a.dll", 10));
 }
 
 } // namespace
