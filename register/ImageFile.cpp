@@ -75,8 +75,12 @@ std::optional<pe::ImageFacts> ReadImageFile(const std::wstring& path)
     LARGE_INTEGER size{};
     if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0)
         return std::nullopt;
-    std::vector<std::uint8_t> bytes(static_cast<size_t>(
-        std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), MaxImageRead)));
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<size_t>(std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), MaxImageRead)));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt; // a 32-bit process may find no room for a large file
+    }
     size_t filled = 0;
     while (filled < bytes.size()) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - filled, 1u << 24)), read = 0;

@@ -185,9 +185,9 @@ private:
         std::string name;
         for (std::uint32_t i = 0, nameAddress = 0, firstThunk = 0; i < MaxImports; ++i) {
             std::uint64_t descriptor = directory + 20ull * i;
-            // The list ends with a descriptor of zeros; the loader looks at its name and thunks.
-            if (!U32At(descriptor + 12, nameAddress) || !U32At(descriptor + 16, firstThunk) ||
-                (nameAddress == 0 && firstThunk == 0))
+            // The list ends, for the loader too, at the first descriptor without a name or without thunks.
+            if (!U32At(descriptor + 12, nameAddress) || !U32At(descriptor + 16, firstThunk) || nameAddress == 0 ||
+                firstThunk == 0)
                 break;
             if (NameAt(nameAddress, name))
                 facts.imports.push_back(name);
