@@ -6,6 +6,7 @@ namespace {
 
 constexpr wchar_t kCaptureKey[] = L"Software\\Mirdal\\Capture";
 constexpr wchar_t kProgramKey[] = L"Software\\Mirdal";
+constexpr DWORD kLongestValueName = 16383;
 
 struct CaptureRoot {
     HKEY predefined;
@@ -49,10 +50,12 @@ std::vector<RegValue> ReadValues(HKEY key, KeyInfo info)
         if (status == ERROR_NO_MORE_ITEMS)
             break;
         if (status == ERROR_MORE_DATA) {
-            // Written to since it was measured: measure again and read the same value.
+            // Written to since it was measured: measure again and read the same value, with room
+            // for the longest name there can be, since the call does not tell the name's length.
+            DWORD needed = bytes;
             info = QueryInfo(key);
-            info.longestValueName = std::max<DWORD>(info.longestValueName, nameLength);
-            info.longestData = std::max<DWORD>(info.longestData, bytes);
+            info.longestValueName = std::max<DWORD>(info.longestValueName, kLongestValueName);
+            info.longestData = std::max(info.longestData, needed);
             continue;
         }
         platform::ThrowIfError(status);
@@ -115,8 +118,10 @@ void RemoveEmptyCaptureKeys()
 // nothing. Wine 8 and older systems have no such switch and honour the redirection anyway.
 void LetTypeLibrariesFollowTheRedirection()
 {
-    // Kept loaded for good: the switch lives in the module.
-    HMODULE oleaut = ::LoadLibraryW(L"oleaut32.dll");
+    HMODULE oleaut = ::GetModuleHandleW(L"oleaut32.dll");
+    // Kept loaded for good once loaded here: the switch lives in the module.
+    if (!oleaut)
+        oleaut = ::LoadLibraryW(L"oleaut32.dll");
     auto enable = reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void (*)()>(
         oleaut ? ::GetProcAddress(oleaut, "OaEnablePerUserTLibRegistration") : nullptr));
     if (enable)
