@@ -57,6 +57,9 @@ void frmMirdal::mnuReg_Click()
 {
     UpdateCommandState();
     mnuReg.Enable(IDM_R0, btnRegRead.Enabled());
+    // Registering for the current user and exporting take the same selection as registering.
+    for (UINT item : {IDM_R2, IDM_R3, IDM_R4})
+        mnuReg.Enable(item, btnReg.Enabled());
 }
 
 void frmMirdal::mnuV_Click(short index)

@@ -20,6 +20,9 @@
 #define IDM_F3 1003
 #define IDM_F5 1005
 #define IDM_R0 1100
+#define IDM_R2 1102
+#define IDM_R3 1103
+#define IDM_R4 1104
 #define IDM_V0 1200
 #define IDM_V1 1201
 #define IDM_V2 1202
@@ -89,3 +92,16 @@
 #define IDS_TIP_VERSION 157
 #define IDS_TIP_DESCRIPTION 158
 #define IDS_TIP_MISSING 159
+
+// Texts of registering for the current user and of exporting a registration (220-249).
+#define IDS_LOG_REGISTER_USER 220
+#define IDS_LOG_UNREGISTER_USER 221
+// The file's line of an export run: its path, then this.
+#define IDS_LOG_EXPORT 222
+// After a file's outcome: %1 the number of keys, %2 of values captured (FormatMessage inserts).
+#define IDS_LOG_CAPTURED 223
+// Before the path of the .reg file written.
+#define IDS_LOG_EXPORT_FILE 224
+#define IDS_LOG_EXPORT_DONE 225
+// The save dialog's filter, "|" between its parts as in IDS_BATCH_FILTER.
+#define IDS_REG_FILTER 226

@@ -119,7 +119,10 @@ TEST_F(WindowTest, HasItsToolbarMenusColumnsAndPanels)
     ASSERT_EQ(window->mnuFile.ItemCount(), 6);
     for (int i = 0; i < 6; ++i)
         EXPECT_WTEXT_EQ(fileMenu[i], MenuCaption(window->mnuFile, i));
-    EXPECT_WTEXT_EQ(L"読込み", MenuCaption(window->mnuReg, 0));
+    const wchar_t* registryMenu[] = {L"読込み", L"", L"現在のユーザーに登録(&U)", L"現在のユーザーから解除(&N)", L"登録内容を書き出す(&E)..."};
+    ASSERT_EQ(window->mnuReg.ItemCount(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_WTEXT_EQ(registryMenu[i], MenuCaption(window->mnuReg, i));
     const wchar_t* viewMenu[] = {L"大きいアイコン(&G)", L"小さいアイコン(&M)", L"一覧(&L)", L"詳細(&D)"};
     for (int i = 0; i < 4; ++i)
         EXPECT_WTEXT_EQ(viewMenu[i], MenuCaption(window->mnuView, i));
