@@ -21,7 +21,11 @@ void frmMirdal::ListRegisteredLibraries()
     files.reserve(fileRows_.size());
     for (const FileRow& row : fileRows_)
         files.push_back({row.name, row.key});
-    std::optional<std::vector<RegisteredLibrary>> libraries = ScanRegisteredLibraries(files);
+    // A run has just ended (the panel is still up): what it wrote is read whether or not the watches have
+    // told of it yet.
+    if (IsBusy)
+        libraryScan_.Invalidate();
+    std::optional<std::vector<RegisteredLibrary>> libraries = libraryScan_.Scan(files);
     if (!libraries) {
         platform::ShowMessage(hwnd_, Text(IDS_MSG_REGISTRY_FAILED), Text(IDS_TITLE), MB_OK | MB_ICONSTOP);
         return;
