@@ -90,7 +90,6 @@ private:
     bool complete_ = true; // every listed name has a sort key (an empty one has none)
 };
 
-
 // Opens the user's own TypeLib key and lists its libraries when HKEY_CLASSES_ROOT does not already show
 // them. Windows merges HKCU\Software\Classes into HKEY_CLASSES_ROOT, the user's key winning, so there a
 // user's library opened through the classes root is the user's key itself and nothing is added; Wine 8
@@ -122,14 +121,17 @@ bool ReadLibrary(HKEY parent, const std::wstring& guid, std::vector<std::wstring
     if (count <= 0)
         return false;
     versions.resize(static_cast<std::size_t>(count));
-    // The name and the paths come from the last listed version, read through one open key.
+    // The name and the paths come from the last listed version, read through one open key; should it
+    // not open for reading, its sub-keys may still, and they are read by their whole paths.
+    const std::wstring versionKey = guid + L'\\' + versions.back();
     platform::UniqueKey version;
-    if (::RegOpenKeyExW(parent, (guid + L'\\' + versions.back()).c_str(), 0, KEY_QUERY_VALUE, version.put()) != ERROR_SUCCESS)
-        return false;
+    const bool opened = ::RegOpenKeyExW(parent, versionKey.c_str(), 0, KEY_QUERY_VALUE, version.put()) == ERROR_SUCCESS;
+    const HKEY base = opened ? version.get() : parent;
+    const std::wstring prefix = opened ? L"" : versionKey + L'\\';
     bool named = false;
     const auto platforms = PlatformKeys(kWin64);
     for (std::size_t i = 0; i < platforms.size(); ++i) {
-        library.paths[i] = GetRegData(version.get(), std::wstring(L"0\\") + platforms[i], L"");
+        library.paths[i] = GetRegData(base, prefix + L"0\\" + platforms[i], L"");
         library.fileNames[i] = RegisteredFileName(library.paths[i]);
         library.fileKeys[i] = SortKey(library.fileNames[i]);
         named = named || !library.fileNames[i].empty();
@@ -137,7 +139,7 @@ bool ReadLibrary(HKEY parent, const std::wstring& guid, std::vector<std::wstring
     if (!named)
         return false;
     library.guid = guid;
-    library.name = ReadTextValue(version.get(), L"");
+    library.name = opened ? ReadTextValue(version.get(), L"") : GetRegData(parent, versionKey, L"");
     library.versions = GetVersionList(versions);
     return true;
 }
