@@ -49,6 +49,9 @@ void frmMirdal::Form_Load()
     long top = layout::CentredOrigin(screenHeight, height);
     ::SetWindowPos(hwnd_, nullptr, layout::TwipsToPixels(left, dpi), layout::TwipsToPixels(top, dpi),
                    layout::TwipsToPixels(width, dpi), layout::TwipsToPixels(height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    // The system sends a window its first WM_SIZE only as it shows it; the panes placed then, while
+    // visible, cost a relayout of each list on screen. Placed now, that WM_SIZE finds them in place.
+    OnSize();
 
     btnReg = platform::ToolButton::Find(tlbMirdal, L"Reg");
     btnUnreg = platform::ToolButton::Find(tlbMirdal, L"Unreg");

@@ -9,6 +9,7 @@
 #include "platform/TreeView.h"
 #include "platform/UniqueHandle.h"
 #include "browse/pure/FileText.h"
+#include "registry/LibraryScan.h"
 #include "platform/Failure.h"
 #include <ole2.h>
 #include <string>
@@ -163,6 +164,7 @@ private:
     std::unordered_map<std::wstring, std::wstring> fileTips_; // by row key, until the next listing
     bool sortDescending_ = false;
     std::vector<HWND> tabOrder_;
+    LibraryScan libraryScan_;
 };
 
 template <class F>

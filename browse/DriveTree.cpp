@@ -72,10 +72,11 @@ void frmMirdal::AddPlaceholderNode(const std::wstring& path)
         platform::FolderListing listing(path + L"*");
         WIN32_FIND_DATAW entry;
         while (listing.Next(entry)) {
-            // Only entries the tree would show count: folders that are neither hidden nor system.
+            // Only entries the tree would show count: folders that are neither hidden nor system. As in
+            // ExpandFolderNode, only an entry listed as a folder has its attributes read again.
             if (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
                 continue;
-            if (platform::IsDotEntry(entry.cFileName))
+            if (platform::IsDotEntry(entry.cFileName) || !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 continue;
             DWORD attributes = platform::Attributes(path + entry.cFileName);
             if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -114,7 +115,10 @@ void frmMirdal::ExpandFolderNode(const std::wstring& path)
     platform::FolderListing listing(path + L"*");
     WIN32_FIND_DATAW entry;
     while (listing.Next(entry)) {
-        if (platform::IsDotEntry(entry.cFileName) || (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+        // Only what the listing reports as a folder has its attributes read again: a folder of many
+        // files would otherwise cost a read for each of them.
+        if (platform::IsDotEntry(entry.cFileName) || (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+            || !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             continue;
         std::wstring folder = path + entry.cFileName;
         if (!IsFolder(folder))

@@ -16,23 +16,29 @@ constexpr int PictureOtherFile = 2;
 void frmMirdal::ListRegisteredLibraries()
 {
     platform::WaitCursor wait;
-    lsvReg.DeleteAllItems();
     std::vector<ListedFile> files;
     files.reserve(fileRows_.size());
     for (const FileRow& row : fileRows_)
         files.push_back({row.name, row.key});
-    std::optional<std::vector<RegisteredLibrary>> libraries = ScanRegisteredLibraries(files);
-    if (!libraries) {
+    // A run has just ended (the panel is still up): what it wrote is read whether or not the watches have
+    // told of it yet.
+    if (IsBusy)
+        libraryScan_.Invalidate();
+    std::optional<std::vector<RegisteredLibrary>> libraries = libraryScan_.Scan(files);
+    // Emptying a list, even an empty one, and turning its drawing back on each cost the list a relayout
+    // and a redraw: an empty list that stays empty is left alone.
+    if (lsvReg.ItemCount() > 0 || (libraries && !libraries->empty())) {
+        ::SendMessageW(lsvReg.Hwnd(), WM_SETREDRAW, FALSE, 0);
+        lsvReg.DeleteAllItems();
+        for (const RegisteredLibrary& library : libraries.value_or(std::vector<RegisteredLibrary>{})) {
+            int row = lsvReg.AddItem(library.name, library.sameFile ? PictureSameFile : PictureOtherFile);
+            lsvReg.SetItemText(row, 1, library.versions);
+            lsvReg.SetItemText(row, 2, library.path);
+            lsvReg.SetItemText(row, 3, library.guid);
+        }
+        ::SendMessageW(lsvReg.Hwnd(), WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(lsvReg.Hwnd(), nullptr, TRUE);
+    }
+    if (!libraries)
         platform::ShowMessage(hwnd_, Text(IDS_MSG_REGISTRY_FAILED), Text(IDS_TITLE), MB_OK | MB_ICONSTOP);
-        return;
-    }
-    ::SendMessageW(lsvReg.Hwnd(), WM_SETREDRAW, FALSE, 0);
-    for (const RegisteredLibrary& library : *libraries) {
-        int row = lsvReg.AddItem(library.name, library.sameFile ? PictureSameFile : PictureOtherFile);
-        lsvReg.SetItemText(row, 1, library.versions);
-        lsvReg.SetItemText(row, 2, library.path);
-        lsvReg.SetItemText(row, 3, library.guid);
-    }
-    ::SendMessageW(lsvReg.Hwnd(), WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(lsvReg.Hwnd(), nullptr, TRUE);
 }

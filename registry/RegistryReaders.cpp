@@ -54,14 +54,18 @@ std::wstring GetRegData(HKEY o_RegHKEY, const std::wstring& o_RegPath, const std
     platform::UniqueKey key;
     if (::RegOpenKeyExW(o_RegHKEY, o_RegPath.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return {};
+    return ReadTextValue(key.get(), o_Key);
+}
 
+std::wstring ReadTextValue(HKEY o_Key, const std::wstring& o_Name)
+{
     // Most values fit the first buffer, so a read usually costs one call; a longer one is read again
     // with the size the registry reported (and again if it grew in between).
     std::wstring data(MAX_PATH + 1, L'\0');
     for (;;) {
         DWORD type = REG_NONE;
         DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-        LSTATUS status = ::RegQueryValueExW(key.get(), o_Key.c_str(), nullptr, &type,
+        LSTATUS status = ::RegQueryValueExW(o_Key, o_Name.c_str(), nullptr, &type,
                                             reinterpret_cast<BYTE*>(data.data()), &bytes);
         if (status == ERROR_MORE_DATA) {
             data.assign(bytes / sizeof(wchar_t) + 1, L'\0');

@@ -12,3 +12,6 @@ LONG GetEnumRegKey(HKEY o_RegHKEY, const std::wstring& o_SubKey, std::vector<std
 // The value o_Key ("" for the default value) of the key o_RegPath below o_RegHKEY as text. String
 // values (REG_EXPAND_SZ unexpanded) up to their first NUL; any other type, and any failure, give "".
 std::wstring GetRegData(HKEY o_RegHKEY, const std::wstring& o_RegPath, const std::wstring& o_Key);
+
+// The value o_Key of an open key as text, read as GetRegData reads it.
+std::wstring ReadTextValue(HKEY o_Key, const std::wstring& o_Name);

@@ -55,3 +55,38 @@ TEST(RegisteredFileName, TakesThePartAfterTheLastBackslash)
     EXPECT_EQ(RegisteredFileName(L"\\"), L"");
     EXPECT_EQ(RegisteredFileName(L""), L"");
 }
+
+TEST(RegisteredFileName, AResourceIndexAfterAFileNameIsPassedOver)
+{
+    EXPECT_EQ(RegisteredFileName(L"C:\\Windows\\System32\\vbscript.dll\\3"), L"vbscript.dll");
+    EXPECT_EQ(RegisteredFilePath(L"C:\\Windows\\System32\\vbscript.dll\\3"), L"C:\\Windows\\System32\\vbscript.dll");
+    EXPECT_EQ(RegisteredFileName(L"x.ocx\\12"), L"x.ocx");
+    EXPECT_EQ(RegisteredFileName(L"C:\\lib\\x.dll\\2a"), L"2a"); // not all digits
+    EXPECT_EQ(RegisteredFileName(L"C:\\lib\\x.dll\\\uff13"), L"\uff13"); // a full-width digit is none
+    // Nothing that could be a file in front of the digits: the digits are the name.
+    EXPECT_EQ(RegisteredFileName(L"C:\\3"), L"3");
+    EXPECT_EQ(RegisteredFileName(L"C:\\lib\\\\3"), L"3");
+    EXPECT_EQ(RegisteredFileName(L"\\3"), L"3");
+    EXPECT_EQ(RegisteredFileName(L"3"), L"3");
+    EXPECT_EQ(RegisteredFilePath(L"C:\\lib\\x.dll"), L"C:\\lib\\x.dll");
+    EXPECT_EQ(RegisteredFilePath(L"C:\\lib\\"), L"C:\\lib\\");
+}
+
+TEST(PlatformKeys, TheBuildsOwnPlatformComesFirst)
+{
+    EXPECT_EQ(std::wstring(PlatformKeys(true)[0]) + L"," + PlatformKeys(true)[1], L"win64,win32");
+    EXPECT_EQ(std::wstring(PlatformKeys(false)[0]) + L"," + PlatformKeys(false)[1], L"win32,win64");
+}
+
+TEST(MergeLibraryKeys, EachLibraryOnceInRegistryOrderTheUsersWinning)
+{
+    using Keys = std::vector<LibraryKey>;
+    EXPECT_EQ(MergeLibraryKeys({L"{1}", L"{3}", L"{5}"}, {}), (Keys{{L"{1}", false}, {L"{3}", false}, {L"{5}", false}}));
+    EXPECT_EQ(MergeLibraryKeys({}, {L"{2}"}), (Keys{{L"{2}", true}}));
+    EXPECT_EQ(MergeLibraryKeys({L"{1}", L"{3}", L"{5}"}, {L"{0}", L"{3}", L"{4}", L"{9}"}),
+              (Keys{{L"{0}", true}, {L"{1}", false}, {L"{3}", true}, {L"{4}", true}, {L"{5}", false}, {L"{9}", true}}));
+    // Letter case: the same library; and the registry's order, upper-cased ("A" < "_" < "}").
+    EXPECT_EQ(MergeLibraryKeys({L"{ab}", L"{B_}"}, {L"{AB}", L"{bA}", L"{b}"}),
+              (Keys{{L"{AB}", true}, {L"{bA}", true}, {L"{B_}", false}, {L"{b}", true}}));
+    EXPECT_EQ(MergeLibraryKeys({}, {}), Keys{});
+}

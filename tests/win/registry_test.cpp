@@ -1,6 +1,8 @@
 // The registry readers and the registered-library scan against layouts built in a scratch
-// HKEY_CLASSES_ROOT, and the scan against Wine's own registrations.
+// HKEY_CLASSES_ROOT, the scan against Wine's own registrations, and the scan that remembers against
+// changes made by Wine's reg.exe.
 #include "TestSupport.h"
+#include <algorithm>
 #include "registry/LibraryScan.h"
 #include "registry/RegistryReaders.h"
 #include "registry/pure/TypeLibText.h"
@@ -12,15 +14,49 @@ using Lines = std::vector<std::wstring>;
 namespace {
 
 // One line per row, so a mismatch shows every field.
-Lines Scan(const std::vector<ListedFile>& files)
+Lines RowLines(const std::optional<std::vector<RegisteredLibrary>>& rows)
 {
-    auto rows = ScanRegisteredLibraries(files);
     EXPECT_TRUE(rows.has_value()) << "TypeLib could not be listed";
     Lines lines;
     for (const RegisteredLibrary& row : rows.value_or(std::vector<RegisteredLibrary>{}))
         lines.push_back(row.name + L"|" + row.versions + L"|" + row.path + L"|" + row.guid + (row.sameFile ? L"|same" : L"|other"));
     return lines;
 }
+
+Lines Scan(const std::vector<ListedFile>& files) { return RowLines(ScanRegisteredLibraries(files)); }
+
+constexpr wchar_t kUserTypeLib[] = L"Software\\Classes\\TypeLib";
+
+// Libraries registered for the current user alone; removed afterwards, with the user's TypeLib key
+// when they made it.
+class UserLibraries {
+public:
+    UserLibraries()
+    {
+        platform::UniqueKey key;
+        madeTypeLib_ = ::RegOpenKeyExW(HKEY_CURRENT_USER, kUserTypeLib, 0, KEY_READ, key.put()) != ERROR_SUCCESS;
+    }
+    ~UserLibraries()
+    {
+        for (const std::wstring& guid : guids_)
+            ::RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kUserTypeLib) + L"\\" + guid).c_str());
+        if (madeTypeLib_)
+            ::RegDeleteKeyW(HKEY_CURRENT_USER, kUserTypeLib);
+    }
+    void Library(const std::wstring& guid, const std::wstring& path, const std::wstring& name)
+    {
+        guids_.push_back(guid);
+        const std::wstring key = std::wstring(kUserTypeLib) + L"\\" + guid + L"\\1.0";
+        for (const auto& [subKey, text] : {std::pair{key, name}, {key + L"\\0\\" + fixtures::kPlatformKey, path}})
+            EXPECT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, subKey.c_str(), nullptr, REG_SZ, text.c_str(),
+                                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))), ERROR_SUCCESS);
+    }
+    void Forget(const std::wstring& guid) { guids_.push_back(guid); }
+
+private:
+    bool madeTypeLib_ = false;
+    std::vector<std::wstring> guids_;
+};
 
 struct RegistryReaders : ::testing::Test {
     ScratchClassesRoot classes;
@@ -126,20 +162,42 @@ TEST_F(LibraryScan, EachLibraryGivesItsOwnRowFromItsLastVersion)
                      L"Three new|16.0/1.10/1.0|C:\\new\\y.dll|{3}|other"}));
 }
 
-TEST_F(LibraryScan, OnlyAPathOfThisPlatformAndLocaleZeroCounts)
+TEST_F(LibraryScan, EitherPlatformsPathCountsTheBuildsOwnFirst)
 {
-    classes.Library(L"{1}", L"C:\\lib\\x.dll", std::nullopt);
-    const std::wstring platform = fixtures::kPlatformKey, other = platform == L"win64" ? L"win32" : L"win64";
-    ASSERT_TRUE(classes.Text(L"TypeLib\\{2}\\1.0", L"Locale 9") && classes.Text(L"TypeLib\\{2}\\1.0\\9\\" + platform, L"C:\\lib\\x.dll"));
-    ASSERT_TRUE(classes.Text(L"TypeLib\\{3}\\1.0\\0\\" + other, L"C:\\lib\\x.dll"));
-    classes.Library(L"{4}", std::nullopt, L"No path");
-    classes.Library(L"{5}", L"C:\\lib\\", L"Folder");
-    ASSERT_TRUE(classes.Set(L"TypeLib\\{6}"));
+    const std::wstring own = fixtures::kPlatformKey, other = own == L"win64" ? L"win32" : L"win64";
+    const auto path = [&](const std::wstring& guid, const std::wstring& platform, const std::wstring& file) {
+        EXPECT_TRUE(classes.Text(L"TypeLib\\" + guid + L"\\1.0", L"Lib " + guid) && classes.Text(L"TypeLib\\" + guid + L"\\1.0\\0\\" + platform, file));
+    };
+    path(L"{1}", own, L"C:\\lib\\x.dll");
+    path(L"{2}", other, L"C:\\lib\\x.dll");
+    path(L"{3}", other, L"C:\\other\\x.dll"), path(L"{3}", own, L"C:\\own\\x.dll");
+    path(L"{4}", own, L"C:\\own\\unlisted.dll"), path(L"{4}", other, L"C:\\lib\\x.dll");
+    // A library stored as another resource than the first: its index follows the file name.
+    path(L"{5}", own, L"C:\\Windows\\System32\\vbscript.dll\\3");
+    path(L"{6}", other, L"C:\\else\\x.dll\\2");
+    ASSERT_TRUE(classes.Text(L"TypeLib\\{7}\\1.0\\9\\" + own, L"C:\\lib\\x.dll")); // locale 9 only
+    classes.Library(L"{8}", std::nullopt, L"No path");
+    classes.Library(L"{9}", L"C:\\lib\\", L"Folder");
+    ASSERT_TRUE(classes.Set(L"TypeLib\\{A}"));
     // A newer version without a path hides the older one that has it.
-    classes.Library(L"{7}", L"C:\\lib\\x.dll", L"Old");
-    classes.Library(L"{7}", std::nullopt, L"New", L"2.0");
+    classes.Library(L"{B}", L"C:\\lib\\x.dll", L"Old");
+    classes.Library(L"{B}", std::nullopt, L"New", L"2.0");
 
-    EXPECT_EQ(Scan({{L"x.dll", L"C:\\lib\\x.dll"}}), Lines{L"|1.0|C:\\lib\\x.dll|{1}|same"});
+    EXPECT_EQ(Scan({{L"x.dll", L"C:\\lib\\x.dll"}, {L"VBScript.dll", L"C:\\WINDOWS\\SYSTEM32\\vbscript.dll"}}),
+              (Lines{L"Lib {1}|1.0|C:\\lib\\x.dll|{1}|same", L"Lib {2}|1.0|C:\\lib\\x.dll|{2}|same", L"Lib {3}|1.0|C:\\own\\x.dll|{3}|other",
+                     L"Lib {4}|1.0|C:\\lib\\x.dll|{4}|same", L"Lib {5}|1.0|C:\\Windows\\System32\\vbscript.dll\\3|{5}|same",
+                     L"Lib {6}|1.0|C:\\else\\x.dll\\2|{6}|other"}));
+}
+
+TEST_F(LibraryScan, TheUsersOwnLibrariesShowOnceTheirsWinning)
+{
+    classes.Library(L"{1}", L"C:\\lib\\x.dll", L"Machine one");
+    classes.Library(L"{3}", L"C:\\machine\\x.dll", L"Machine three");
+    UserLibraries user;
+    user.Library(L"{2}", L"C:\\user\\x.dll", L"User two");
+    user.Library(L"{3}", L"C:\\lib\\x.dll", L"User three");
+    EXPECT_EQ(Scan({{L"x.dll", L"C:\\lib\\x.dll"}}), (Lines{L"Machine one|1.0|C:\\lib\\x.dll|{1}|same", L"User two|1.0|C:\\user\\x.dll|{2}|other",
+                                                           L"User three|1.0|C:\\lib\\x.dll|{3}|same"}));
 }
 
 TEST_F(LibraryScan, EmptyListOrMissingTypeLib)
@@ -151,67 +209,103 @@ TEST_F(LibraryScan, EmptyListOrMissingTypeLib)
     EXPECT_EQ(Scan({}), Lines{});
 }
 
-std::wstring ReadDefault(const std::wstring& path)
-{
-    std::vector<wchar_t> text(32768);
-    DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    return ::RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
-                          text.data(), &bytes) == ERROR_SUCCESS ? text.data() : L"";
-}
-
-Lines SubKeys(const std::wstring& path)
-{
-    Lines names;
-    platform::UniqueKey key;
-    wchar_t name[256];
-    ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put());
-    for (DWORD i = 0, length = 256; ::RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         ++i, length = 256)
-        names.emplace_back(name, length);
-    return names;
-}
-
-bool Same(const std::wstring& left, const std::wstring& right)
-{
-    return ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, left.c_str(), -1, right.c_str(), -1, nullptr, nullptr, 0) == CSTR_EQUAL;
-}
-
-TEST(WineRegistrations, ScanFindsTheLibrariesOfSystem32)
+std::vector<ListedFile> SystemFiles()
 {
     wchar_t system[MAX_PATH];
-    ASSERT_GT(::GetSystemDirectoryW(system, MAX_PATH), 0u);
+    EXPECT_GT(::GetSystemDirectoryW(system, MAX_PATH), 0u);
     const std::wstring folder = std::wstring(system) + L"\\";
     std::vector<ListedFile> files;
     for (const wchar_t* pattern : {L"*.dll", L"*.ocx"}) {
         WIN32_FIND_DATAW found;
         platform::UniqueFind find(::FindFirstFileW((folder + pattern).c_str(), &found));
-        ASSERT_TRUE(find);
-        do
-            files.push_back({found.cFileName, folder + found.cFileName});
-        while (::FindNextFileW(find.get(), &found));
+        if (find)
+            do
+                files.push_back({found.cFileName, folder + found.cFileName});
+            while (::FindNextFileW(find.get(), &found));
     }
+    return files;
+}
 
-    // The same walk written out plainly: full paths below HKEY_CLASSES_ROOT and a linear search.
-    Lines expected;
-    int ownFolder = 0;
-    for (const std::wstring& guid : SubKeys(L"TypeLib")) {
-        Lines versions = SubKeys(L"TypeLib\\" + guid);
-        if (versions.empty())
-            continue;
-        const std::wstring key = L"TypeLib\\" + guid + L"\\" + versions.back();
-        const std::wstring path = ReadDefault(key + L"\\0\\" + fixtures::kPlatformKey);
-        const std::wstring fileName = path.substr(path.rfind(L'\\') + 1);
-        for (const ListedFile& file : files) {
-            if (fileName.empty() || !Same(file.text, fileName))
-                continue;
-            ownFolder += Same(path, file.key);
-            expected.push_back(ReadDefault(key) + L"|" + GetVersionList(versions) + L"|" + path + L"|" + guid +
-                               (Same(path, file.key) ? L"|same" : L"|other"));
-            break;
-        }
+TEST(WineRegistrations, ScanFindsTheLibrariesOfSystem32)
+{
+    const Lines rows = Scan(SystemFiles());
+    const auto count = [&](const wchar_t* part) {
+        return std::ranges::count_if(rows, [&](const std::wstring& row) { return row.find(part) != std::wstring::npos; });
+    };
+    EXPECT_GT(count(L"|same"), 5) << "Wine registers type libraries of its own system folder";
+    // Wine registers vbscript.dll's second library under the index 3.
+    EXPECT_EQ(count(L"\\vbscript.dll\\3|"), 1);
+}
+
+// Wine's reg.exe changes the registry from another process, with /f.
+void Reg(const std::wstring& arguments)
+{
+    EXPECT_EQ(RunProgram(L"reg.exe " + arguments + L" /f"), 0u) << Narrow(arguments);
+}
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+struct RememberingScan : ::testing::Test {
+    const std::wstring one = L"{B5CA9200-0000-0000-0000-000000000001}", two = L"{B5CA9200-0000-0000-0000-000000000002}",
+                       three = L"{B5CA9200-0000-0000-0000-000000000003}";
+    ScratchFolder folder{L"remembering"};
+    std::vector<ListedFile> files = SystemFiles();
+    UserLibraries user;
+    ::LibraryScan scan;
+
+    void SetUp() override
+    {
+        files.insert(files.begin(), {L"x.dll", folder.File(L"x.dll")});
+        user.Forget(two), user.Forget(three);
     }
-    EXPECT_GT(ownFolder, 5) << "Wine registers type libraries of its own system folder";
-    EXPECT_EQ(Scan(files), expected);
+    ~RememberingScan() override
+    {
+        for (const std::wstring& guid : {one, two, three})
+            ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + guid).c_str());
+    }
+    // Sets a library's path under a platform, and its name, through reg.exe.
+    void Register(const std::wstring& root, const std::wstring& guid, const std::wstring& platform, const std::wstring& path) const
+    {
+        const std::wstring key = root + L"\\" + guid + L"\\1.0";
+        Reg(L"add " + Quoted(key) + L" /ve /d " + Quoted(L"Lib " + guid));
+        Reg(L"add " + Quoted(key + L"\\0\\" + platform) + L" /ve /d " + Quoted(path));
+    }
+    Lines Held() { return RowLines(scan.Scan(files)); }
+};
+
+TEST_F(RememberingScan, ChangesFromAnyProcessShowAtTheNextScan)
+{
+    const Lines before = Held();
+    ASSERT_TRUE(scan.Holding()) << "no watch could be set";
+    EXPECT_EQ(Held(), before);
+    const std::wstring path = folder.Path() + L"x.dll", row = L"Lib " + one + L"|1.0|" + path + L"|" + one + L"|same";
+    Register(L"HKCR\\TypeLib", one, fixtures::kPlatformKey, path);
+    EXPECT_EQ(std::ranges::count(Held(), row), 1);
+    Reg(L"delete HKCR\\TypeLib\\" + one);
+    EXPECT_EQ(Held(), before);
+
+    const std::wstring other = fixtures::kPlatformKey == std::wstring(L"win64") ? L"win32" : L"win64";
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"machine, other platform", [&] { Register(L"HKLM\\Software\\Classes\\TypeLib", two, other, L"D:\\x.dll\\2"); }},
+        {"newer version, this process", [&] {
+             const std::wstring newer = L"E:\\x.dll";
+             ::RegSetKeyValueW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + two + L"\\2.0\\0\\" + other).c_str(), nullptr, REG_SZ, newer.c_str(),
+                               static_cast<DWORD>((newer.size() + 1) * sizeof(wchar_t)));
+         }},
+        {"user's own, first one", [&] { Register(L"HKCU\\" + std::wstring(kUserTypeLib), three, fixtures::kPlatformKey, path); }},
+        {"user's own, hiding the machine's", [&] { Register(L"HKCU\\" + std::wstring(kUserTypeLib), two, fixtures::kPlatformKey, L"F:\\x.dll"); }},
+        {"name removed", [&] { Reg(L"delete " + Quoted(L"HKCU\\" + std::wstring(kUserTypeLib) + L"\\" + two + L"\\1.0") + L" /ve"); }},
+        {"user's removed", [&] { Reg(L"delete " + Quoted(L"HKCU\\" + std::wstring(kUserTypeLib) + L"\\" + three)); }},
+    };
+    Lines previous = Held();
+    for (const auto& [change, make] : changes) {
+        make();
+        const Lines held = Held();
+        EXPECT_EQ(held, Scan(files)) << change;
+        EXPECT_NE(held, previous) << change << ": the change shows in no row";
+        EXPECT_TRUE(scan.Holding()) << change;
+        previous = held;
+    }
 }
 
 } // namespace

@@ -109,6 +109,24 @@ std::string InCodePage(const std::wstring& text, UINT codePage)
     return lossy ? std::string() : bytes;
 }
 
+DWORD RunProgram(std::wstring commandLine)
+{
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    platform::UniqueFile nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                                           OPEN_EXISTING, 0, nullptr));
+    STARTUPINFOW startup{sizeof startup};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.get();
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process))
+        return ~0u;
+    platform::UniqueHandle processHandle(process.hProcess), thread(process.hThread);
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = ~0u;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    return code;
+}
+
 std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture) { return std::wstring(L"TypeLib\\") + fixture.libid; }
 
 std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture)

@@ -85,6 +85,10 @@ std::vector<std::wstring> Sorted(std::vector<std::wstring> texts);
 // The text in a code page; empty when it has no exact form there.
 std::string InCodePage(const std::wstring& text, UINT codePage = CP_ACP);
 
+// Runs a command line (a program of the system, such as Wine's reg.exe) without a window or output
+// and waits for it; its exit code, or ~0u when it could not start.
+DWORD RunProgram(std::wstring commandLine);
+
 std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture);
 // The file HKEY_CLASSES_ROOT names for a type library on this platform; empty when its key is gone.
 std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture);
