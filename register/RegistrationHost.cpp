@@ -48,9 +48,14 @@ DWORD RegistrationHost::Start()
         L"\"" + executable_ + L"\" --pipe " + std::to_wstring(reinterpret_cast<UINT_PTR>(hostEnd.get()));
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(executable_.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                          nullptr, &startup, &process))
-        return ::GetLastError();
+    // Wine under load now and then refuses a start with ERROR_INTERNAL_ERROR that a second try gets through.
+    for (int attempt = 1; !::CreateProcessW(executable_.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                            nullptr, nullptr, &startup, &process);
+         ++attempt) {
+        DWORD error = ::GetLastError();
+        if (attempt == 2 || error != ERROR_INTERNAL_ERROR)
+            return error;
+    }
     ::CloseHandle(process.hThread);
     process_.reset(process.hProcess);
     return ERROR_SUCCESS;
