@@ -4,6 +4,7 @@
 #include "platform/Failure.h"
 #include "register/host/RegistrationLibrary.h"
 #include "register/pure/HostProtocol.h"
+#include <ole2.h>
 #include <cwchar>
 #include <memory>
 
@@ -106,12 +107,19 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     HANDLE pipe = PipeFromCommandLine();
     if (!pipe)
         return ERROR_INVALID_PARAMETER;
+    // OLE stays initialised on this thread for the host's life, as on the window's thread: the library's
+    // own initialisation per call then costs nothing, where a full start and shutdown of OLE per file
+    // would cost more than the registration.
+    HRESULT ole = ::OleInitialize(nullptr);
     // A server's own output must never reach the pipe.
     ::SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
     ::SetStdHandle(STD_INPUT_HANDLE, nullptr);
+    int code = ERROR_NOT_ENOUGH_MEMORY;
     try {
-        return ServeRequests(pipe);
+        code = ServeRequests(pipe);
     } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
     }
+    if (SUCCEEDED(ole))
+        ::OleUninitialize();
+    return code;
 }
