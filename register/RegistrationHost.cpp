@@ -47,6 +47,8 @@ DWORD RegistrationHost::Start()
     std::wstring command =
         L"\"" + executable_ + L"\" --pipe " + std::to_wstring(reinterpret_cast<UINT_PTR>(hostEnd.get()));
     STARTUPINFOW startup{sizeof startup};
+    // No "starting" pointer for a program that never shows a window.
+    startup.dwFlags = STARTF_FORCEOFFFEEDBACK;
     PROCESS_INFORMATION process{};
     // Wine under load now and then refuses a start with ERROR_INTERNAL_ERROR that a second try gets through.
     for (int attempt = 1; !::CreateProcessW(executable_.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
