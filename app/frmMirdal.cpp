@@ -5,6 +5,7 @@
 #include "platform/Module.h"
 #include "platform/Prompt.h"
 #include "platform/WaitCursor.h"
+#include "register/RegistrationHost.h"
 #include <windowsx.h>
 
 namespace {

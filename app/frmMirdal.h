@@ -12,11 +12,15 @@
 #include "registry/LibraryScan.h"
 #include "platform/Failure.h"
 #include <ole2.h>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 class FileDropTarget;
+class RegistrationHosts;
 
 class frmMirdal {
 public:
@@ -144,6 +148,12 @@ private:
     void ReportFailure(unsigned long code, const std::wstring& description) const;
 
     std::wstring OutcomeText(long code) const;
+    // The library's code (none when the host never answered) and why, when the program knows.
+    struct FileOutcome {
+        std::optional<long> code;
+        std::wstring why;
+    };
+    FileOutcome RegisterFile(bool o_Register, const std::wstring& path, const std::function<void()>& pump);
     std::wstring BatchLine(int row, bool registering) const;
 
     void FillFileRowText(NMLVDISPINFOW* info) const;
@@ -165,6 +175,9 @@ private:
     bool sortDescending_ = false;
     std::vector<HWND> tabOrder_;
     LibraryScan libraryScan_;
+
+    // The registration hosts, started at the first file of their bitness and kept until the window goes.
+    std::unique_ptr<RegistrationHosts> hosts_;
 };
 
 template <class F>

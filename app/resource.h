@@ -105,3 +105,14 @@
 #define IDS_LOG_EXPORT_DONE 225
 // The save dialog's filter, "|" between its parts as in IDS_BATCH_FILTER.
 #define IDS_REG_FILTER 226
+
+// Registration hosts: why a file's registration went as it did.
+#define IDS_WHY_NOT_PE 100
+#define IDS_WHY_MACHINE 101
+#define IDS_WHY_X64_ON_X86 102
+#define IDS_WHY_MISSING_DLLS 103
+#define IDS_WHY_LOAD_ERROR 104
+#define IDS_WHY_CRASHED 105
+#define IDS_WHY_ENDED 106
+#define IDS_WHY_TIMEOUT 107
+#define IDS_WHY_NO_HOST 108

@@ -4,14 +4,60 @@
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
 #include "platform/WaitCursor.h"
+#include "register/ImageFile.h"
 #include "register/LogWriter.h"
-#include "register/RegistrationLibrary.h"
+#include "register/RegistrationHost.h"
+#include "register/pure/HostRoute.h"
 #include <cwchar>
 #include <memory>
+#include <new>
 
 namespace {
 
 constexpr wchar_t CrLf[] = L"\r\n";
+
+// The text of a string-table entry with %1, %2, ... replaced by the arguments.
+std::wstring Format(unsigned id, std::initializer_list<std::wstring> arguments)
+{
+    std::wstring text = Text(id);
+    int number = 1;
+    for (const std::wstring& argument : arguments) {
+        std::wstring mark = L"%" + std::to_wstring(number++);
+        size_t at = text.find(mark);
+        if (at != std::wstring::npos)
+            text.replace(at, mark.size(), argument);
+    }
+    return text;
+}
+
+std::wstring Hex(unsigned long value, int digits)
+{
+    wchar_t text[16];
+    std::swprintf(text, 16, L"%0*lX", digits, value);
+    return text;
+}
+
+std::wstring Joined(const std::vector<std::wstring>& names)
+{
+    std::wstring text;
+    for (const std::wstring& name : names)
+        text += (text.empty() ? L"" : L", ") + name;
+    return text;
+}
+
+// Whatever a run's failure was, as the failure message shows it.
+platform::Failure CurrentFailure()
+{
+    try {
+        throw;
+    } catch (const platform::Failure& failure) {
+        return failure;
+    } catch (const std::bad_alloc&) {
+        return platform::Failure(ERROR_NOT_ENOUGH_MEMORY);
+    } catch (...) {
+        return platform::Failure(ERROR_INTERNAL_ERROR);
+    }
+}
 
 } // namespace
 
@@ -36,9 +82,46 @@ std::wstring frmMirdal::OutcomeText(long code) const
     case -3: return Text(IDS_LOG_NO_ENTRY);
     }
     // A server that refused (access denied, for one) must not pass in silence.
-    wchar_t hex[16];
-    std::swprintf(hex, 16, L"%08lX", static_cast<unsigned long>(code));
-    return Text(IDS_LOG_FAILED_CODE) + hex + L")" + platform::SystemMessage(static_cast<DWORD>(code));
+    return Text(IDS_LOG_FAILED_CODE) + Hex(static_cast<unsigned long>(code), 8) + L")"
+           + platform::SystemMessage(static_cast<DWORD>(code));
+}
+
+frmMirdal::FileOutcome frmMirdal::RegisterFile(bool o_Register, const std::wstring& path, const std::function<void()>& pump)
+{
+    std::optional<pe::ImageFacts> facts = ReadImageFile(path);
+    // A file that cannot be read goes to the host of this build, whose load failure says why.
+    HostRoute route = facts ? RouteImage(facts->machine, RegistrationHosts::WindowsIs64Bit())
+                            : (sizeof(void*) == 8 ? HostRoute::X64Host : HostRoute::X86Host);
+    switch (route) {
+    case HostRoute::NotPe: return {-2, Text(IDS_WHY_NOT_PE)};
+    case HostRoute::ForeignMachine:
+        return {-2, Format(IDS_WHY_MACHINE, {facts->machine == pe::Machine::Arm64 ? L"ARM64" : L"0x" + Hex(facts->machineCode, 4)})};
+    case HostRoute::X64OnX86Windows: return {-2, Text(IDS_WHY_X64_ON_X86)};
+    default: break;
+    }
+    const bool x64 = route == HostRoute::X64Host;
+    if (!hosts_)
+        hosts_ = std::make_unique<RegistrationHosts>();
+    HostOutcome outcome = hosts_->For(x64).Call(
+        o_Register ? host_protocol::Operation::Register : host_protocol::Operation::Unregister, path, pump);
+    switch (outcome.kind) {
+    case HostOutcome::Kind::CannotStart:
+        return {-2, Format(IDS_WHY_NO_HOST, {x64 ? L"64" : L"32", platform::SystemMessage(outcome.error),
+                                             std::to_wstring(outcome.error)})};
+    case HostOutcome::Kind::Crashed: return {std::nullopt, Format(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})};
+    case HostOutcome::Kind::EndedItself: return {std::nullopt, Format(IDS_WHY_ENDED, {std::to_wstring(outcome.exitCode)})};
+    case HostOutcome::Kind::TimedOut:
+        return {std::nullopt, Format(IDS_WHY_TIMEOUT, {std::to_wstring((RegistrationHost::Timeout() + 999) / 1000)})};
+    case HostOutcome::Kind::Answered: break;
+    }
+    if (outcome.code != -2)
+        return {outcome.code, L""};
+    std::vector<std::wstring> missing = facts ? MissingDependencies(path, *facts) : std::vector<std::wstring>();
+    if (!missing.empty())
+        return {-2, Format(IDS_WHY_MISSING_DLLS, {Joined(missing)})};
+    if (outcome.error != ERROR_SUCCESS)
+        return {-2, Format(IDS_WHY_LOAD_ERROR, {platform::SystemMessage(outcome.error), std::to_wstring(outcome.error)})};
+    return {-2, L""};
 }
 
 void frmMirdal::RunRegistration(bool o_Register)
@@ -51,7 +134,11 @@ void frmMirdal::RunRegistration(bool o_Register)
     try {
         platform::WaitCursor wait;
         platform::ThrowIfFalse(::SetCurrentDirectoryW(platform::ExecutableFolder().c_str()));
-        std::unique_ptr<RegistrationLibrary> library;
+        // While a host works, the window goes on painting and answering as between two files.
+        auto pump = [&] {
+            log.Show();
+            platform::ProcessPendingEvents();
+        };
         int count = lsvFile.ItemCount();
         for (int i = 0; i < count; ++i) {
             log.Show();
@@ -63,15 +150,19 @@ void frmMirdal::RunRegistration(bool o_Register)
                 continue;
             std::wstring key = FileRowAt(i).key;
             log.Append(key + Text(o_Register ? IDS_LOG_REGISTER : IDS_LOG_UNREGISTER) + CrLf);
-            if (!library)
-                library = std::make_unique<RegistrationLibrary>();
-            log.Append(OutcomeText(library->Call(o_Register, key)) + CrLf + CrLf);
+            FileOutcome outcome = RegisterFile(o_Register, key, pump);
+            // A host that never answered gave no code: its explanation stands in the outcome's place.
+            std::wstring lines = outcome.code ? OutcomeText(*outcome.code) : L"";
+            if (!outcome.why.empty())
+                lines += (lines.empty() ? L"" : CrLf) + outcome.why;
+            log.Append(lines + CrLf + CrLf);
         }
         log.Append(Text(IDS_LOG_RUN_DONE));
         log.Flush();
-    } catch (const platform::Failure& failure) {
+    } catch (...) {
         // The line of the file that failed stands in the log before the message shows.
-        log.Flush();
+        platform::Failure failure = CurrentFailure();
+        platform::IgnoringFailure([&] { log.Flush(); });
         ReportFailure(failure.Code(), failure.Description());
     }
     lsvReg.DeleteAllItems();

@@ -32,7 +32,12 @@ LONG CallServerEntry(LPCWSTR path, const char* entry)
     // S_FALSE (already initialised on this thread) still needs its matching OleUninitialize.
     if (FAILED(::OleInitialize(nullptr)))
         return kOleInitFailed;
-    ScopeExit uninitialize([] { ::OleUninitialize(); });
+    // The caller reads the reason of a load failure from GetLastError: shutting OLE down must not change it.
+    ScopeExit uninitialize([] {
+        DWORD error = ::GetLastError();
+        ::OleUninitialize();
+        ::SetLastError(error);
+    });
 
     // Declared after the guard so the server is unloaded before OLE shuts down.
     platform::UniqueModule server(::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));

@@ -1,6 +1,8 @@
 // Registration runs and batch files on the real window under Wine, checked with Wine's own reg.exe;
-// its cmd.exe and regsvr32.exe run the batch files written.
+// its cmd.exe and regsvr32.exe run the batch files written. Servers run in the registration hosts,
+// never in the window's process; the misbehaving ones take only their host with them.
 #include "TestSupport.h"
+#include "register/RegistrationHost.h"
 #include <algorithm>
 #include <cwchar>
 
@@ -48,6 +50,33 @@ struct LibraryAway {
     bool moved = false;
 };
 
+// The error starting the 32-bit host gives on this machine; 0 when it starts (and ends at once, without its pipe).
+DWORD X86HostStartError()
+{
+    std::wstring host = ProgramFolder() + L"x86\\MirdalHost.exe", command = L"\"" + host + L"\"";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(host.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                          &process))
+        return ::GetLastError();
+    platform::UniqueHandle processHandle(process.hProcess), thread(process.hThread);
+    ::WaitForSingleObject(process.hProcess, 10000);
+    return 0;
+}
+
+// What a timer sees of the window's process while a host works: the timer's ticks prove that the
+// window kept processing its events meanwhile.
+struct WhileWaiting {
+    static inline int ticks = 0;
+    static inline bool serverLoaded = false;
+    static inline std::wstring server;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        ++ticks;
+        serverLoaded = serverLoaded || ::GetModuleHandleW(server.c_str()) || ::GetModuleHandleW(L"Pemrix32.dll");
+    }
+};
+
 class RegistrationTest : public WindowTest {
 protected:
     // Named after the process, so that runs side by side never share a folder.
@@ -88,7 +117,7 @@ TEST_F(RegistrationTest, EachSelectedFileIsLoggedInListOrderWithItsOutcomeAndThe
     ASSERT_EQ(window->lsvFile.ItemCount(), 5);
     const std::map<std::wstring, std::wstring> outcomes{
         {fixtures::kFixtureNoEntry, L"DLLのエントリポイントがみつかりません。"},
-        {L"x.dll", L"OCX/DLLのロードに失敗"},
+        {L"x.dll", L"OCX/DLLのロードに失敗\r\nPE形式のファイルではないため、読み込んでいません。"},
         // The server's own refusal: its code, then the system's text for it.
         {fixtures::kFixtureDenied, L"登録/解除に失敗しました。(コード 0x80070005)" + SystemText(0x80070005u)}};
     // Sorted by name either way, the unselected FixtureB lies between the others, chosen against list order.
@@ -101,6 +130,8 @@ TEST_F(RegistrationTest, EachSelectedFileIsLoggedInListOrderWithItsOutcomeAndThe
     EXPECT_WTEXT_EQ(RunLog(L"を登録", outcomes), Log());
     const std::wstring pathA = folder.Path() + kFixtureA.file;
     EXPECT_WTEXT_EQ(pathA + L"||", Registered()) << "only the selected server registers";
+    EXPECT_EQ(::GetModuleHandleW(pathA.c_str()), nullptr);
+    EXPECT_EQ(::GetModuleHandleW(L"Pemrix32.dll"), nullptr) << "the registration library belongs in the host";
     EXPECT_NE(RegQuery(kFixtureA).find(Narrow(pathA)), std::string::npos) << RegQuery(kFixtureA);
     EXPECT_TRUE(Listed(kFixtureA.name + (L"|" + pathA) + L"|1")) << "the scan after the run shows the new library";
 
@@ -116,6 +147,74 @@ TEST_F(RegistrationTest, EachSelectedFileIsLoggedInListOrderWithItsOutcomeAndThe
     EXPECT_EQ(RegQuery(kFixtureA).find(Narrow(pathA)), std::string::npos);
     EXPECT_FALSE(Listed(kFixtureA.name + (L"|" + pathA) + L"|1"));
     EXPECT_TRUE(prompter.messages.empty());
+}
+
+TEST_F(RegistrationTest, ServersThatCrashExitOrCannotLoadEachGetTheirLinesAndTheRunGoesOnInANewHost)
+{
+    TypeLibsCleared cleared{&kFixtureA};
+    using namespace fixtures;
+    for (const wchar_t* name : {kFixtureCrash, kFixtureExit, kFixtureDenied, kFixtureMissing})
+        Copy(name);
+    // A good server after the misbehaving ones, in list order: it registers in a fresh host.
+    Copy(kFixtureA.file, L"FixtureZ.dll");
+    const bool x86 = ::GetFileAttributesW(FixturePath(kFixtureX86).c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (x86)
+        Copy(kFixtureX86);
+    std::string noise(4096, '\0');
+    for (size_t i = 0, seed = 12345; i < noise.size(); ++i)
+        noise[i] = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
+    platform::UniqueFile file(::CreateFileW(folder.File(L"random.dll").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(file.get(), noise.data(), static_cast<DWORD>(noise.size()), &written, nullptr));
+    file.reset();
+    Show();
+
+    const std::wstring loadFailed = L"OCX/DLLのロードに失敗\r\n";
+    std::map<std::wstring, std::wstring> outcomes{
+        {kFixtureCrash, L"サーバーが例外 0xC0000005 を起こし、登録ホストが異常終了しました。"},
+        {kFixtureExit, L"サーバーが登録ホストを終了させました (終了コード 7)。"},
+        {kFixtureDenied, L"登録/解除に失敗しました。(コード 0x80070005)" + SystemText(0x80070005u)},
+        {kFixtureMissing, loadFailed + L"見つからない依存DLL: " + kMissingDll},
+        {L"random.dll", loadFailed + L"PE形式のファイルではないため、読み込んでいません。"}};
+    // Where 32-bit programs cannot start (as on these Linux machines), the file says so with the system's text.
+    if (DWORD error = X86HostStartError())
+        outcomes[kFixtureX86] = loadFailed + L"32ビットの登録ホストを起動できません: " + SystemText(error) + L" (エラー " +
+                                std::to_wstring(error) + L")";
+    else
+        outcomes[kFixtureX86] = outcomes[kFixtureDenied];
+    window->lsvFile.SetAllSelected(true);
+
+    for (bool registering : {true, false}) {
+        window->mnuF_Click(registering ? 0 : 1);
+        EXPECT_WTEXT_EQ(RunLog(registering ? L"を登録" : L"を解除", outcomes), Log());
+        EXPECT_WTEXT_EQ(registering ? folder.Path() + L"FixtureZ.dll" : L"", RegisteredFile(kFixtureA));
+        // The window and its log stay usable: the panel closes and the next run starts afresh.
+        EXPECT_EQ(RunState(), "busy panel close !toolbar !menus");
+        window->cmdClose_Click();
+        EXPECT_EQ(RunState(), "!busy !panel close toolbar menus");
+    }
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
+TEST_F(RegistrationTest, AServerThatDoesNotAnswerInTimeIsEndedWhileTheWindowKeepsProcessingEvents)
+{
+    TypeLibsCleared cleared{&kFixtureA};
+    Copy(fixtures::kFixtureHang);
+    Copy(kFixtureA.file);
+    Show();
+    window->lsvFile.SetAllSelected(true);
+    const DWORD timeout = RegistrationHost::Timeout();
+    RegistrationHost::SetTimeout(2000);
+    WhileWaiting::server = folder.Path() + fixtures::kFixtureHang;
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 100, WhileWaiting::Tick);
+    window->mnuF_Click(0);
+    ::KillTimer(nullptr, timer);
+    RegistrationHost::SetTimeout(timeout);
+
+    EXPECT_WTEXT_EQ(RunLog(L"を登録", {{fixtures::kFixtureHang, L"2秒以内に応答がないため、登録ホストを終了させました。"}}), Log());
+    EXPECT_WTEXT_EQ(folder.Path() + kFixtureA.file, RegisteredFile(kFixtureA)) << "the next file, in a new host";
+    EXPECT_GE(WhileWaiting::ticks, 5) << "the window stopped processing events while the host worked";
+    EXPECT_FALSE(WhileWaiting::serverLoaded) << "a server or Pemrix32.dll in the window's own process";
 }
 
 TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntilThePanelCloses)

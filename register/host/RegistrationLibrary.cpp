@@ -1,4 +1,4 @@
-#include "register/RegistrationLibrary.h"
+#include "register/host/RegistrationLibrary.h"
 #include "platform/Failure.h"
 #include "platform/Module.h"
 #include "platform/Text.h"

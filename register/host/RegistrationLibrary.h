@@ -1,5 +1,6 @@
 #pragma once
-// The registration library Pemrix32.DLL, loaded from the program's own folder, never the search path.
+// The registration library Pemrix32.DLL of the host's own bitness, loaded from the host's own folder,
+// never the search path.
 #include "platform/UniqueHandle.h"
 #include <string>
 

@@ -1,0 +1,229 @@
+#include "register/RegistrationHost.h"
+#include "platform/Failure.h"
+#include "platform/Module.h"
+#include <algorithm>
+#include <cwchar>
+
+namespace hp = host_protocol;
+
+namespace {
+
+DWORD timeout = 120000;
+
+// A name no other pipe has: the process, a count and the time.
+std::wstring NewPipeName()
+{
+    static LONG count = 0;
+    wchar_t name[96];
+    std::swprintf(name, 96, L"\\\\.\\pipe\\Mirdal-%lu-%ld-%llu", ::GetCurrentProcessId(), ::InterlockedIncrement(&count),
+                  static_cast<unsigned long long>(::GetTickCount64()));
+    return name;
+}
+
+} // namespace
+
+void RegistrationHost::SetTimeout(DWORD milliseconds) { timeout = milliseconds; }
+
+DWORD RegistrationHost::Timeout() { return timeout; }
+
+DWORD RegistrationHost::Start()
+{
+    const std::wstring name = NewPipeName();
+    pipe_.reset(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 65536,
+                                   65536, 0, nullptr));
+    if (!pipe_)
+        return ::GetLastError();
+    event_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event_)
+        return ::GetLastError();
+    // The host's end is the only handle it inherits that matters; it closes here once the host has it,
+    // so that the pipe breaks when the host goes.
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    platform::UniqueFile hostEnd(
+        ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &inherited, OPEN_EXISTING, 0, nullptr));
+    if (!hostEnd)
+        return ::GetLastError();
+    std::wstring command =
+        L"\"" + executable_ + L"\" --pipe " + std::to_wstring(reinterpret_cast<UINT_PTR>(hostEnd.get()));
+    STARTUPINFOW startup{sizeof startup};
+    // No "starting" pointer for a program that never shows a window.
+    startup.dwFlags = STARTF_FORCEOFFFEEDBACK;
+    PROCESS_INFORMATION process{};
+    // Wine under load now and then refuses a start with ERROR_INTERNAL_ERROR that a second try gets through.
+    for (int attempt = 1; !::CreateProcessW(executable_.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                            nullptr, nullptr, &startup, &process);
+         ++attempt) {
+        DWORD error = ::GetLastError();
+        if (attempt == 2 || error != ERROR_INTERNAL_ERROR)
+            return error;
+    }
+    ::CloseHandle(process.hThread);
+    process_.reset(process.hProcess);
+    return ERROR_SUCCESS;
+}
+
+RegistrationHost::Wait RegistrationHost::Transfer(bool reading, std::uint8_t* data, size_t bytes, ULONGLONG deadline,
+                                                  const std::function<void()>& pump)
+{
+    while (bytes > 0) {
+        overlapped_ = {};
+        overlapped_.hEvent = event_.get();
+        ::ResetEvent(event_.get());
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes, 65536));
+        BOOL started = reading ? ::ReadFile(pipe_.get(), data, chunk, nullptr, &overlapped_)
+                               : ::WriteFile(pipe_.get(), data, chunk, nullptr, &overlapped_);
+        if (!started && ::GetLastError() != ERROR_IO_PENDING)
+            return Wait::HostGone;
+        pending_ = true;
+        DWORD moved = 0;
+        while (!::GetOverlappedResult(pipe_.get(), &overlapped_, &moved, FALSE)) {
+            if (::GetLastError() != ERROR_IO_INCOMPLETE) {
+                pending_ = false;
+                return Wait::HostGone;
+            }
+            ULONGLONG now = ::GetTickCount64();
+            if (now >= deadline)
+                return Wait::TimedOut;
+            HANDLE handles[] = {event_.get(), process_.get()};
+            DWORD left = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1));
+            DWORD woken = ::MsgWaitForMultipleObjectsEx(2, handles, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            if (woken == WAIT_OBJECT_0 + 2)
+                pump();
+            else if (woken == WAIT_OBJECT_0 + 1 && !::GetOverlappedResult(pipe_.get(), &overlapped_, &moved, FALSE))
+                return Wait::HostGone; // A process the server started may still hold the pipe open.
+        }
+        pending_ = false;
+        if (moved == 0)
+            return Wait::HostGone;
+        data += moved;
+        bytes -= moved;
+    }
+    return Wait::Done;
+}
+
+HostOutcome RegistrationHost::Gone(Wait wait)
+{
+    HostOutcome outcome;
+    if (wait == Wait::TimedOut) {
+        outcome.kind = HostOutcome::Kind::TimedOut;
+        Abandon();
+        return outcome;
+    }
+    // The pipe broke because the host is ending; its exit code says how.
+    if (::WaitForSingleObject(process_.get(), 5000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process_.get(), &outcome.exitCode);
+    else
+        outcome.exitCode = STILL_ACTIVE;
+    outcome.kind = hp::IsExceptionCode(outcome.exitCode) ? HostOutcome::Kind::Crashed : HostOutcome::Kind::EndedItself;
+    Abandon();
+    return outcome;
+}
+
+void RegistrationHost::Abandon()
+{
+    if (pending_) {
+        // The transfer's buffer must not be written once this returns.
+        DWORD ignored = 0;
+        ::CancelIo(pipe_.get());
+        ::GetOverlappedResult(pipe_.get(), &overlapped_, &ignored, TRUE);
+        pending_ = false;
+    }
+    if (process_) {
+        ::TerminateProcess(process_.get(), ERROR_TIMEOUT);
+        ::WaitForSingleObject(process_.get(), 5000);
+    }
+    process_.reset();
+    pipe_.reset();
+    event_.reset();
+}
+
+void RegistrationHost::End()
+{
+    if (pending_)
+        Abandon();
+    pipe_.reset();
+    if (process_ && ::WaitForSingleObject(process_.get(), 2000) != WAIT_OBJECT_0)
+        ::TerminateProcess(process_.get(), ERROR_TIMEOUT);
+    process_.reset();
+    event_.reset();
+}
+
+HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& path, const std::function<void()>& pump)
+{
+    // A window that processes its events meanwhile could ask again before the answer came.
+    if (calling_)
+        platform::ThrowFailure(ERROR_BUSY);
+    struct Calling {
+        bool& flag;
+        explicit Calling(bool& f) : flag(f) { flag = true; }
+        ~Calling() { flag = false; }
+    } calling(calling_);
+
+    if (!process_) {
+        if (DWORD error = Start()) {
+            End();
+            HostOutcome outcome;
+            outcome.kind = HostOutcome::Kind::CannotStart;
+            outcome.error = error;
+            return outcome;
+        }
+    }
+    // Everything a pending transfer may write into lives outside the try block: a failure thrown while
+    // waiting cancels the transfer before these go.
+    std::vector<std::uint8_t> request = hp::EncodeRequest(operation, std::u16string(path.begin(), path.end()));
+    std::uint8_t header[hp::kReplyHeaderBytes] = {};
+    std::vector<std::uint8_t> payload;
+    const ULONGLONG deadline = ::GetTickCount64() + timeout;
+    try {
+        Wait wait = Transfer(false, request.data(), request.size(), deadline, pump);
+        if (wait == Wait::Done)
+            wait = Transfer(true, header, sizeof header, deadline, pump);
+        if (wait != Wait::Done)
+            return Gone(wait);
+        hp::Reply reply = hp::DecodeReplyHeader(header);
+        std::optional<size_t> units = hp::TextUnits(header, 12);
+        if (!units)
+            platform::ThrowFailure(ERROR_INVALID_DATA);
+        payload.resize(*units * 2);
+        if (!payload.empty() && (wait = Transfer(true, payload.data(), payload.size(), deadline, pump)) != Wait::Done)
+            return Gone(wait);
+        if (reply.status == hp::Status::NoLibrary)
+            platform::ThrowFailure(reply.lastError ? reply.lastError : ERROR_MOD_NOT_FOUND);
+        if (reply.status != hp::Status::Done)
+            platform::ThrowFailure(ERROR_NOT_SUPPORTED);
+        HostOutcome outcome;
+        outcome.code = reply.code;
+        outcome.error = reply.lastError;
+        std::u16string text = hp::Text(payload.data(), *units);
+        outcome.payload.assign(text.begin(), text.end());
+        return outcome;
+    } catch (...) {
+        Abandon();
+        throw;
+    }
+}
+
+RegistrationHost& RegistrationHosts::For(bool x64)
+{
+    std::unique_ptr<RegistrationHost>& host = x64 ? x64_ : x86_;
+    if (!host) {
+#if defined(_WIN64)
+        const wchar_t* folder = x64 ? L"" : L"x86\\";
+#else
+        const wchar_t* folder = x64 ? L"x64\\" : L"";
+#endif
+        host = std::make_unique<RegistrationHost>(platform::ExecutableFolder() + folder + L"MirdalHost.exe");
+    }
+    return *host;
+}
+
+bool RegistrationHosts::WindowsIs64Bit()
+{
+#if defined(_WIN64)
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+#endif
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The client side of a registration host (MirdalHost.exe): starts it when first needed, hands it one
+// file at a time and waits for its answer while the caller keeps its window alive. A host that crashed,
+// ended itself or did not answer in time is gone; the next call starts a new one.
+#include "platform/UniqueHandle.h"
+#include "register/pure/HostProtocol.h"
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct HostOutcome {
+    enum class Kind {
+        Answered,     // the library's code is in code
+        CannotStart,  // the host could not be started: error says why
+        Crashed,      // the host ended with an unhandled exception: exitCode is its code
+        EndedItself,  // a server ended the host: exitCode
+        TimedOut,     // no answer in time; the host was ended
+    };
+    Kind kind = Kind::Answered;
+    long code = 0;
+    DWORD error = 0; // Answered: the host's GetLastError after a load failure; CannotStart: the start's error
+    DWORD exitCode = 0;
+    std::wstring payload;
+};
+
+class RegistrationHost {
+public:
+    explicit RegistrationHost(std::wstring executable) : executable_(std::move(executable)) {}
+    ~RegistrationHost() { End(); }
+    RegistrationHost(const RegistrationHost&) = delete;
+    RegistrationHost& operator=(const RegistrationHost&) = delete;
+
+    // While waiting, whenever the thread has messages, pump is called to process them.
+    // Throws platform::Failure when the host answers that its Pemrix32.DLL cannot be loaded.
+    HostOutcome Call(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump);
+    bool Running() const { return static_cast<bool>(process_); }
+    // Ends the host: it leaves by itself when its pipe closes, else it is terminated.
+    void End();
+
+    // How long a file may take; 120 seconds unless a test sets less.
+    static void SetTimeout(DWORD milliseconds);
+    static DWORD Timeout();
+
+private:
+    enum class Wait { Done, HostGone, TimedOut };
+    DWORD Start();
+    Wait Transfer(bool reading, std::uint8_t* data, size_t bytes, ULONGLONG deadline, const std::function<void()>& pump);
+    HostOutcome Gone(Wait wait);
+    void Abandon();
+
+    std::wstring executable_;
+    platform::UniqueHandle process_, event_;
+    platform::UniqueFile pipe_;
+    OVERLAPPED overlapped_{};
+    bool pending_ = false;
+    bool calling_ = false;
+    std::vector<std::uint8_t> buffer_;
+};
+
+// The hosts of a window, one per bitness, kept from run to run and ended with the window.
+class RegistrationHosts {
+public:
+    // The host for 32-bit servers (x86) or 64-bit servers.
+    RegistrationHost& For(bool x64);
+    static bool WindowsIs64Bit();
+
+private:
+    std::unique_ptr<RegistrationHost> x86_, x64_;
+};

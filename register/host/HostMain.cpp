@@ -1,0 +1,125 @@
+// MirdalHost.exe: loads Pemrix32.DLL of its own bitness and registers or unregisters the files that
+// Mirdal.exe hands it, one request at a time over the pipe whose handle is on its command line.
+// A server that crashes or ends the process takes only this host with it; Mirdal.exe sees the exit code.
+#include "platform/Failure.h"
+#include "register/host/RegistrationLibrary.h"
+#include "register/pure/HostProtocol.h"
+#include <ole2.h>
+#include <cwchar>
+#include <memory>
+
+namespace hp = host_protocol;
+
+namespace {
+
+// No debugger and no error box: the process ends at once with the exception's code as its exit code.
+LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception)
+{
+    ::TerminateProcess(::GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+bool ReadExact(HANDLE pipe, void* buffer, size_t bytes)
+{
+    auto* at = static_cast<std::uint8_t*>(buffer);
+    while (bytes > 0) {
+        DWORD read = 0;
+        if (!::ReadFile(pipe, at, static_cast<DWORD>(bytes), &read, nullptr) || read == 0)
+            return false;
+        at += read;
+        bytes -= read;
+    }
+    return true;
+}
+
+bool WriteAll(HANDLE pipe, const std::vector<std::uint8_t>& data)
+{
+    size_t done = 0;
+    while (done < data.size()) {
+        DWORD written = 0;
+        if (!::WriteFile(pipe, data.data() + done, static_cast<DWORD>(data.size() - done), &written, nullptr))
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+HANDLE PipeFromCommandLine()
+{
+    const wchar_t* option = std::wcsstr(::GetCommandLineW(), L"--pipe ");
+    if (!option)
+        return nullptr;
+    return reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(std::wcstoull(option + 7, nullptr, 10)));
+}
+
+hp::Reply Serve(const RegistrationLibrary* library, DWORD libraryError, std::uint32_t operation, const std::wstring& path)
+{
+    hp::Reply reply;
+    if (!library) {
+        reply.status = hp::Status::NoLibrary;
+        reply.lastError = libraryError;
+        return reply;
+    }
+    if (operation != static_cast<std::uint32_t>(hp::Operation::Register)
+        && operation != static_cast<std::uint32_t>(hp::Operation::Unregister)) {
+        reply.status = hp::Status::UnknownOperation;
+        return reply;
+    }
+    ::SetLastError(ERROR_SUCCESS);
+    reply.code = library->Call(operation == static_cast<std::uint32_t>(hp::Operation::Register), path);
+    // Only a load failure leaves an error that says something about the file.
+    reply.lastError = reply.code == -2 ? ::GetLastError() : 0;
+    return reply;
+}
+
+int ServeRequests(HANDLE pipe)
+{
+    std::unique_ptr<RegistrationLibrary> library;
+    DWORD libraryError = ERROR_SUCCESS;
+    try {
+        library = std::make_unique<RegistrationLibrary>();
+    } catch (const platform::Failure& failure) {
+        libraryError = failure.Code();
+    }
+    for (;;) {
+        std::uint8_t header[hp::kHeaderBytes];
+        if (!ReadExact(pipe, header, sizeof header))
+            return 0; // Mirdal closed its end: the window is gone.
+        std::optional<size_t> units = hp::TextUnits(header, 4);
+        if (!units)
+            return 1;
+        std::vector<std::uint8_t> text(*units * 2);
+        if (!ReadExact(pipe, text.data(), text.size()))
+            return 0;
+        std::u16string path16 = hp::Text(text.data(), *units);
+        std::wstring path(path16.begin(), path16.end());
+        if (!WriteAll(pipe, hp::EncodeReply(Serve(library.get(), libraryError, hp::Word(header), path))))
+            return 0;
+    }
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    ::SetUnhandledExceptionFilter(EndWithExceptionCode);
+    HANDLE pipe = PipeFromCommandLine();
+    if (!pipe)
+        return ERROR_INVALID_PARAMETER;
+    // OLE stays initialised on this thread for the host's life, as on the window's thread: the library's
+    // own initialisation per call then costs nothing, where a full start and shutdown of OLE per file
+    // would cost more than the registration.
+    HRESULT ole = ::OleInitialize(nullptr);
+    // A server's own output must never reach the pipe.
+    ::SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+    ::SetStdHandle(STD_INPUT_HANDLE, nullptr);
+    int code = ERROR_NOT_ENOUGH_MEMORY;
+    try {
+        code = ServeRequests(pipe);
+    } catch (const std::bad_alloc&) {
+    }
+    if (SUCCEEDED(ole))
+        ::OleUninitialize();
+    return code;
+}

@@ -1,0 +1,111 @@
+#pragma once
+// What Mirdal.exe and its registration host MirdalHost.exe say to each other over their pipe.
+//
+// One request at a time, one reply to each, all fields little-endian 32-bit words:
+//   request: operation, path length in UTF-16 units, the path (no terminator);
+//   reply:   status, library code, host GetLastError after a load failure, payload length in UTF-16
+//            units, the payload.
+// The operation code leaves room for later operations (registering for the current user only,
+// capturing a registration as .reg text); the payload carries their text and is empty today.
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host_protocol {
+
+enum class Operation : std::uint32_t { Register = 1, Unregister = 2 };
+
+enum class Status : std::uint32_t {
+    Done = 0,          // the library was called; its code stands in the reply
+    NoLibrary = 1,     // Pemrix32.DLL beside the host cannot be loaded: lastError says why
+    UnknownOperation = 2,
+};
+
+struct Reply {
+    Status status = Status::Done;
+    std::int32_t code = 0;
+    std::uint32_t lastError = 0;
+    std::u16string payload;
+};
+
+inline constexpr std::size_t kHeaderBytes = 8;       // request: operation and length
+inline constexpr std::size_t kReplyHeaderBytes = 16; // reply: status, code, lastError, payload length
+// A path or payload longer than this is refused: the longest Windows path is 32,767 units.
+inline constexpr std::uint32_t kMaxTextUnits = 1u << 20;
+
+inline void PutWord(std::vector<std::uint8_t>& out, std::uint32_t word)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>(word >> shift));
+}
+
+inline std::uint32_t Word(const std::uint8_t* bytes)
+{
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8
+           | static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+inline void PutText(std::vector<std::uint8_t>& out, const std::u16string& text)
+{
+    for (char16_t unit : text) {
+        out.push_back(static_cast<std::uint8_t>(unit));
+        out.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+}
+
+inline std::u16string Text(const std::uint8_t* bytes, std::size_t units)
+{
+    std::u16string text(units, u'\0');
+    for (std::size_t i = 0; i < units; ++i)
+        text[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    return text;
+}
+
+inline std::vector<std::uint8_t> EncodeRequest(Operation operation, const std::u16string& path)
+{
+    std::vector<std::uint8_t> out;
+    PutWord(out, static_cast<std::uint32_t>(operation));
+    PutWord(out, static_cast<std::uint32_t>(path.size()));
+    PutText(out, path);
+    return out;
+}
+
+inline std::vector<std::uint8_t> EncodeReply(const Reply& reply)
+{
+    std::vector<std::uint8_t> out;
+    PutWord(out, static_cast<std::uint32_t>(reply.status));
+    PutWord(out, static_cast<std::uint32_t>(reply.code));
+    PutWord(out, reply.lastError);
+    PutWord(out, static_cast<std::uint32_t>(reply.payload.size()));
+    PutText(out, reply.payload);
+    return out;
+}
+
+// Units of text that follow a header; nullopt when the header asks for more than is allowed.
+inline std::optional<std::size_t> TextUnits(const std::uint8_t* header, std::size_t lengthOffset)
+{
+    std::uint32_t units = Word(header + lengthOffset);
+    if (units > kMaxTextUnits)
+        return std::nullopt;
+    return units;
+}
+
+inline Reply DecodeReplyHeader(const std::uint8_t* header)
+{
+    Reply reply;
+    reply.status = static_cast<Status>(Word(header));
+    reply.code = static_cast<std::int32_t>(Word(header + 4));
+    reply.lastError = Word(header + 8);
+    return reply;
+}
+
+// An exit code that is an exception code (0xC0000005 and its kind, or a breakpoint): the host crashed.
+inline bool IsExceptionCode(std::uint32_t exitCode)
+{
+    return (exitCode & 0xF0000000u) == 0xC0000000u || exitCode == 0x80000003u || exitCode == 0x80000002u
+           || exitCode == 0x80000004u;
+}
+
+} // namespace host_protocol
