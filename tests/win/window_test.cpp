@@ -45,13 +45,15 @@ protected:
 class Settings : public WindowTest {
 protected:
     // Starts the window again, with the given settings stored beforehand.
-    void Restart(const std::wstring& view)
+    void Restart(const std::wstring& view, const std::wstring& path = L"")
     {
         ::DestroyWindow(window->Hwnd());
         Pump();
         ClearSettings();
         if (!view.empty())
             platform::SaveSetting(platform::ExecutableBaseName(), L"frmMirdal", L"View", view);
+        if (!path.empty())
+            platform::SaveSetting(platform::ExecutableBaseName(), L"frmMirdal", L"Path", path);
         window = frmMirdal::Create(::GetModuleHandleW(nullptr));
         ASSERT_NE(window, nullptr);
     }
@@ -165,13 +167,19 @@ TEST_F(Settings, RestoresAStoredViewAndFallsBackOnNonsense)
     Restart(L"1");
     EXPECT_EQ(window->lsvFile.Style(), platform::ListViewStyle::SmallIcons);
     EXPECT_EQ(CheckedView(), 1);
-    for (const wchar_t* bad : {L"abc", L"7", L"-1"}) {
+    for (const wchar_t* bad : {L"abc", L"7", L"-1", L"nan", L"1e300"}) {
         Restart(bad);
         EXPECT_EQ(window->lsvFile.Style(), platform::ListViewStyle::Report) << Narrow(bad);
         EXPECT_EQ(CheckedView(), 3) << Narrow(bad);
     }
     Restart(L"2.4"); // The nearest whole number.
     EXPECT_EQ(window->lsvFile.Style(), platform::ListViewStyle::List);
+    // A stored path of any length or form starts the window all the same.
+    for (const std::wstring& path : {std::wstring(40000, L'a') + L"\\", std::wstring(300, L'\\'), std::wstring(L"C:\\?*<|\\")}) {
+        Restart(L"", path);
+        EXPECT_TRUE(::IsWindowVisible(window->Hwnd())) << path.size();
+    }
+    EXPECT_TRUE(prompter.messages.empty());
 }
 
 TEST_F(Settings, QuitAndAnAcceptedCloseSaveBothValues)
