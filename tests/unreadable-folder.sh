@@ -18,7 +18,12 @@ as_user=(runuser -u "$user" -- env HOME="$home" WINEPREFIX="$prefix" WINEDEBUG=-
 cleanup() {
     if id "$user" >/dev/null 2>&1; then
         "${as_user[@]}" wineserver -k 2>/dev/null || true
-        userdel "$user" 2>/dev/null || true
+        "${as_user[@]}" wineserver -w 2>/dev/null || true
+        # The user's last Wine processes may take a moment to go.
+        for _ in 1 2 3 4 5; do
+            userdel "$user" 2>/dev/null && break
+            sleep 1
+        done
     fi
     rm -rf "$work"
 }
