@@ -282,7 +282,7 @@ TEST_F(BrowseTest, AFolderThatCannotBeListedIsReportedOnceAndLeavesTheListEmpty)
     EXPECT_EQ(window->lsvReg.ItemCount(), 0);
     EXPECT_WTEXT_EQ(root.Path(), window->pnlPath.Text());
     // A listing cut short leaves no current folder: the folder named in the panel lists again when chosen.
-    Click(Node(root.Path()), TVHT_ONITEMLABEL);
+    window->ShowFolder(root.Path());
     EXPECT_EQ(window->lsvFile.ItemCount(), 1);
 }
 
