@@ -1,5 +1,6 @@
 #include "app/frmMirdal.h"
 #include "app/resource.h"
+#include "platform/ScopedFlag.h"
 
 namespace {
 
@@ -13,17 +14,15 @@ void frmMirdal::mnuF_Click(short index)
 {
     switch (index) {
     case 0:
-        RunRegistration(true);
-        ListRegisteredLibraries();
-        UpdateCommandState();
-        break;
     case 1:
-        RunRegistration(false);
+        if (!StartRun([&] { RunRegistration(index == 0); }))
+            return;
         ListRegisteredLibraries();
         UpdateCommandState();
         break;
     case 3:
-        CreateBatchFiles();
+        if (!StartRun([&] { CreateBatchFiles(); }))
+            return;
         UpdateCommandState();
         break;
     case 5:
@@ -36,6 +35,21 @@ void frmMirdal::mnuF_Click(short index)
         UpdateCommandState();
         break;
     }
+}
+
+// Runs let the window's events through between files; a command that would start a second run inside
+// the first (a toolbar button while batch files are written) is refused. False when refused.
+bool frmMirdal::StartRun(const std::function<void()>& run)
+{
+    if (runGoing_)
+        return false;
+    // The panel's own controls go with the panel: after a run from within it the file list takes the focus.
+    HWND focus = ::GetFocus();
+    if (!::IsChild(picRes.Hwnd(), focus))
+        focusBeforeRun_ = focus;
+    platform::ScopedFlag going(runGoing_);
+    run();
+    return true;
 }
 
 void frmMirdal::mnuFile_Click()
@@ -75,6 +89,7 @@ void frmMirdal::mnuV_Click(short index)
 
 void frmMirdal::tlbMirdal_ButtonClick(const platform::ToolButton& button)
 {
+    HWND hwnd = hwnd_;
     std::wstring key = button.Key();
     if (key == btnReg.Key()) {
         mnuF_Click(0);
@@ -89,14 +104,15 @@ void frmMirdal::tlbMirdal_ButtonClick(const platform::ToolButton& button)
         if (style >= 0 && style <= 3)
             mnuV_Click(static_cast<short>((style + 1) % 4));
     }
-    // Quit destroys the window; nothing is left to refresh then.
-    if (::IsWindow(hwnd_))
+    // Quit destroys the window and this object with it; nothing is left to refresh then.
+    if (::IsWindow(hwnd))
         UpdateCommandState();
 }
 
 void frmMirdal::tlbMirdal_ButtonDropDown(const platform::ToolButton& button)
 {
-    if (button.Key() != btnView.Key())
+    // While a run holds the View menu disabled, the arrow opens nothing, as a right click does.
+    if (button.Key() != btnView.Key() || !mnuMain.IsPositionEnabled(ViewMenuPosition))
         return;
     RECT rc = button.Rect();
     POINT point{rc.left, rc.bottom};
@@ -125,12 +141,14 @@ void frmMirdal::lsvFile_MouseDown(int button, int, int x, int y)
         return;
     platform::Menu::RemovedItem quit = mnuFile.RemoveAt(QuitPosition);
     platform::Menu::RemovedItem separator = mnuFile.RemoveAt(QuitSeparatorPosition);
-    // The chosen command runs before the pop-up returns, so the items come back only afterwards.
+    // The chosen command runs before the pop-up returns, so the items come back only afterwards. The
+    // window may be gone by then, and this object with it: only the copied handle is read.
+    HWND hwnd = hwnd_;
     UINT command = ::TrackPopupMenu(mnuFile.Handle(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD,
-                                    screen.x, screen.y, 0, hwnd_, nullptr);
-    if (command)
-        ::SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(command, 0), 0);
-    if (::IsWindow(hwnd_)) {
+                                    screen.x, screen.y, 0, hwnd, nullptr);
+    if (command && ::IsWindow(hwnd))
+        ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    if (::IsWindow(hwnd)) {
         mnuFile.InsertAt(QuitSeparatorPosition, separator);
         mnuFile.InsertAt(QuitPosition, quit);
     }

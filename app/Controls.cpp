@@ -2,6 +2,7 @@
 #include "app/Texts.h"
 #include "app/pure/PaneLayout.h"
 #include "app/resource.h"
+#include "platform/Dpi.h"
 #include <iterator>
 #include <windowsx.h>
 
@@ -163,15 +164,13 @@ void frmMirdal::CreateResultPanel()
 
 void frmMirdal::ApplyFonts()
 {
-    NONCLIENTMETRICSW metrics{sizeof metrics};
-    ::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, Dpi());
+    NONCLIENTMETRICSW metrics{};
+    platform::NonClientMetrics(metrics, Dpi());
     font_.reset(::CreateFontIndirectW(&metrics.lfMessageFont));
     for (HWND control : {tlbMirdal.Hwnd(), stbMirdal.Hwnd(), trvDir.Hwnd(), lsvFile.Hwnd(), lsvReg.Hwnd(), txtRes.Hwnd(),
                          cmdClose.Hwnd()})
         platform::Window(control).SetFont(font_.get());
-    int scale = static_cast<int>(Dpi());
-    tlbMirdal.Send(TB_SETBUTTONSIZE, 0, MAKELPARAM(::MulDiv(57, scale, 96), ::MulDiv(35, scale, 96)));
-    tlbMirdal.Send(TB_SETBUTTONWIDTH, 0, MAKELPARAM(::MulDiv(57, scale, 96), ::MulDiv(57, scale, 96)));
+    SizeToolBarButtons();
     SizeStatusPanels();
 }
 

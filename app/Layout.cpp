@@ -108,6 +108,11 @@ void frmMirdal::cmdClose_Click()
     mnuMain.EnablePosition(ViewMenuPosition, true);
     ::DrawMenuBar(hwnd_);
     IsBusy = false;
+    // The hidden panel took the focus with it: it goes back where it was before the run.
+    HWND focus = focusBeforeRun_;
+    if (!focus || !::IsWindow(focus) || !::IsWindowVisible(focus) || !::IsWindowEnabled(focus))
+        focus = lsvFile.Hwnd();
+    ::SetFocus(focus);
 }
 
 void frmMirdal::OnDpiChanged(const RECT& suggested)

@@ -1,11 +1,12 @@
 #include "app/frmMirdal.h"
 #include "app/Texts.h"
 #include "app/pure/PaneLayout.h"
+#include "app/pure/StoredView.h"
 #include "app/resource.h"
+#include "platform/Dpi.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
 #include "platform/Settings.h"
-#include <cwchar>
 
 namespace {
 
@@ -21,20 +22,6 @@ std::wstring CurrentDirectoryWithSlash()
     return path;
 }
 
-// Reads a stored view style as the nearest whole number; nothing when the text is no number.
-bool ParseViewStyle(const std::wstring& text, long& style)
-{
-    const wchar_t* begin = text.c_str();
-    wchar_t* end = nullptr;
-    double value = std::wcstod(begin, &end);
-    while (end && *end == L' ')
-        ++end;
-    if (end == begin || *end != L'\0')
-        return false;
-    style = layout::RoundHalfEven(value);
-    return true;
-}
-
 } // namespace
 
 void frmMirdal::Form_Load()
@@ -43,8 +30,8 @@ void frmMirdal::Form_Load()
     unsigned dpi = Dpi();
     double width = 640 * tpp;
     double height = 480 * tpp;
-    double screenWidth = ::GetSystemMetricsForDpi(SM_CXSCREEN, dpi) * tpp;
-    double screenHeight = ::GetSystemMetricsForDpi(SM_CYSCREEN, dpi) * tpp;
+    double screenWidth = platform::SystemMetric(SM_CXSCREEN, dpi) * tpp;
+    double screenHeight = platform::SystemMetric(SM_CYSCREEN, dpi) * tpp;
     long left = layout::CentredOrigin(screenWidth, width);
     long top = layout::CentredOrigin(screenHeight, height);
     ::SetWindowPos(hwnd_, nullptr, layout::TwipsToPixels(left, dpi), layout::TwipsToPixels(top, dpi),
@@ -74,10 +61,8 @@ void frmMirdal::Form_Load()
 
     // Steps after the window is on screen each stand alone: one that fails is skipped.
     platform::IgnoringFailure([&] {
-        long style = 0;
-        if (ParseViewStyle(platform::GetSetting(appName_, SettingsSection, L"View", L"3"), style) && style >= 0
-            && style <= 3)
-            lsvFile.SetStyle(static_cast<platform::ListViewStyle>(style));
+        if (std::optional<int> style = ParseViewStyle(platform::GetSetting(appName_, SettingsSection, L"View", L"3")))
+            lsvFile.SetStyle(static_cast<platform::ListViewStyle>(*style));
     });
     std::wstring path;
     platform::IgnoringFailure(

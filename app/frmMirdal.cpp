@@ -2,6 +2,7 @@
 #include "app/Texts.h"
 #include "app/resource.h"
 #include "browse/DropTarget.h"
+#include "platform/Dpi.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
 #include "platform/WaitCursor.h"
@@ -68,13 +69,15 @@ LRESULT CALLBACK frmMirdal::WindowProc(HWND hwnd, UINT message, WPARAM wParam, L
         delete window;
         return result;
     }
-    // No failure may cross the system's frames: whatever escapes a handler is reported here.
+    // No failure may cross the system's frames: whatever escapes a handler is reported here, over the
+    // window if the handler has not destroyed it meanwhile.
     try {
         return window->HandleMessage(message, wParam, lParam);
-    } catch (const platform::Failure& failure) {
-        window->ReportFailure(failure.Code(), failure.Description());
-    } catch (const std::exception&) {
-        window->ReportFailure(ERROR_NOT_ENOUGH_MEMORY, platform::SystemMessage(ERROR_NOT_ENOUGH_MEMORY));
+    } catch (...) {
+        platform::Failure failure = platform::CurrentFailure();
+        bool alive = ::GetWindowLongPtrW(hwnd, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(window);
+        platform::ShowMessage(alive ? hwnd : nullptr, failure.Description(), std::to_wstring(failure.Code()),
+                              MB_OK | MB_ICONSTOP);
     }
     return 0;
 }
@@ -177,9 +180,10 @@ void frmMirdal::OnCommand(int id, int code, HWND control)
         return;
     }
     if (control == tlbMirdal.Hwnd()) {
+        // One button at most: its command may have destroyed the window and this object with it.
         for (const auto* button : {&btnReg, &btnUnreg, &btnRegRead, &btnRegBat, &btnView})
             if (button->Command() == id)
-                tlbMirdal_ButtonClick(*button);
+                return tlbMirdal_ButtonClick(*button);
         return;
     }
     if (id >= IDM_F0 && id <= IDM_F5)
@@ -199,8 +203,10 @@ LRESULT frmMirdal::OnNotify(NMHDR* header)
     if (header->hwndFrom == tlbMirdal.Hwnd() && header->code == TBN_DROPDOWN) {
         auto* info = reinterpret_cast<NMTOOLBARW*>(header);
         for (const auto* button : {&btnReg, &btnUnreg, &btnRegRead, &btnRegBat, &btnView})
-            if (button->Command() == info->iItem)
+            if (button->Command() == info->iItem) {
                 tlbMirdal_ButtonDropDown(*button);
+                break;
+            }
         return TBDDRET_DEFAULT;
     }
     return 0;
@@ -251,6 +257,9 @@ LRESULT frmMirdal::OnFileListNotify(NMHDR* header)
         FillFileRowText(reinterpret_cast<NMLVDISPINFOW*>(header));
         return 0;
     case LVN_GETINFOTIPW: return lsvFile_GetInfoTip(reinterpret_cast<NMLVGETINFOTIPW*>(header));
+
+    case LVN_ODFINDITEMW:
+        return lsvFile_FindItem(*reinterpret_cast<NMLVFINDITEMW*>(header));
     case LVN_COLUMNCLICK:
         lsvFile_ColumnClick(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem + 1);
         return 0;
@@ -312,8 +321,7 @@ bool frmMirdal::PreTranslateMessage(MSG& msg)
 
 unsigned frmMirdal::Dpi() const
 {
-    UINT dpi = ::GetDpiForWindow(hwnd_);
-    return dpi ? dpi : 96;
+    return platform::WindowDpi(hwnd_);
 }
 
 double frmMirdal::TwipsPerPixel() const { return 1440.0 / Dpi(); }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -73,6 +74,8 @@ public:
     // File list.
     void SetFileListView(std::wstring o_Path);
     void lsvFile_ColumnClick(int column);
+    // Type-to-find of the owner-data list: the row of the typed name, or -1.
+    int lsvFile_FindItem(const NMLVFINDITEMW& find) const;
     // The row of a key (full path), or -1.
     int FindFileRow(const std::wstring& key) const;
     const FileRow& FileRowAt(int index) const { return fileRows_[static_cast<size_t>(index)]; }
@@ -143,10 +146,11 @@ private:
     void SizeToolBarButtons();
     void DockBars();
     void MoveTwips(const platform::Window& control, long left, long top, long width, long height) const;
-    // Runs a handler and reports a platform failure in the critical message box.
+    // Runs a handler and reports whatever it throws in the critical message box.
     template <class F> void Reporting(F&& handler);
     void ReportFailure(unsigned long code, const std::wstring& description) const;
 
+    bool StartRun(const std::function<void()>& run);
     std::wstring OutcomeText(long code) const;
     // The library's code (none when the host never answered) and why, when the program knows.
     struct FileOutcome {
@@ -173,6 +177,9 @@ private:
     std::unordered_map<std::wstring, int> fileRowIndex_;
     std::unordered_map<std::wstring, std::wstring> fileTips_; // by row key, until the next listing
     bool sortDescending_ = false;
+    bool listingComplete_ = false;
+    bool runGoing_ = false;
+    HWND focusBeforeRun_ = nullptr;
     std::vector<HWND> tabOrder_;
     LibraryScan libraryScan_;
 
@@ -185,7 +192,8 @@ void frmMirdal::Reporting(F&& handler)
 {
     try {
         handler();
-    } catch (const platform::Failure& failure) {
+    } catch (...) {
+        platform::Failure failure = platform::CurrentFailure();
         ReportFailure(failure.Code(), failure.Description());
     }
 }

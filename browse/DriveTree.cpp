@@ -66,27 +66,48 @@ void frmMirdal::SetDriveTree()
     }
 }
 
-void frmMirdal::AddPlaceholderNode(const std::wstring& path)
+namespace {
+
+// Only what the listing reports as a folder has its attributes read again: a folder of many files
+// would otherwise cost a read for each of them.
+bool IsShownEntry(const WIN32_FIND_DATAW& entry)
 {
+    return !platform::IsDotEntry(entry.cFileName) && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+           && !(entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+}
+
+// The names of the folders the tree shows under a folder, up to the first when one is enough. A folder
+// that cannot be listed (access denied, a broken link, a loop) counts as holding none: a user who may not
+// open a few system folders is not to be told so each time their parent is filled.
+std::vector<std::wstring> ShownSubFolders(const std::wstring& path, bool firstOnly)
+{
+    std::vector<std::wstring> names;
     try {
         platform::FolderListing listing(path + L"*");
         WIN32_FIND_DATAW entry;
         while (listing.Next(entry)) {
-            // Only entries the tree would show count: folders that are neither hidden nor system. As in
-            // ExpandFolderNode, only an entry listed as a folder has its attributes read again.
-            if (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+            if (!IsShownEntry(entry) || !frmMirdal::IsFolder(path + entry.cFileName))
                 continue;
-            if (platform::IsDotEntry(entry.cFileName) || !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                continue;
-            DWORD attributes = platform::Attributes(path + entry.cFileName);
-            if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-                continue;
-            HTREEITEM parent = FindNode(platform::UpperCase(path));
-            if (!parent)
-                platform::ThrowFailure(ERROR_PATH_NOT_FOUND);
-            NodeAdder{trvDir, nodes_, nodeKeys_}(parent, platform::UpperCase(path + L"@"), L"@", NoPicture, NoPicture);
-            return;
+            names.emplace_back(entry.cFileName);
+            if (firstOnly)
+                break;
         }
+    } catch (const platform::Failure&) {
+    }
+    return names;
+}
+
+} // namespace
+
+void frmMirdal::AddPlaceholderNode(const std::wstring& path)
+{
+    if (ShownSubFolders(path, true).empty())
+        return;
+    try {
+        HTREEITEM parent = FindNode(platform::UpperCase(path));
+        if (!parent)
+            platform::ThrowFailure(ERROR_PATH_NOT_FOUND);
+        NodeAdder{trvDir, nodes_, nodeKeys_}(parent, platform::UpperCase(path + L"@"), L"@", NoPicture, NoPicture);
     } catch (const platform::Failure& failure) {
         platform::ShowMessage(hwnd_, failure.Description() + L"/0", std::to_wstring(failure.Code()), MB_OK | MB_ICONSTOP);
     }
@@ -111,23 +132,11 @@ void frmMirdal::ExpandFolderNode(const std::wstring& path)
     platform::WaitCursor wait;
     HTREEITEM parent = FindNode(platform::UpperCase(path));
     NodeAdder add{trvDir, nodes_, nodeKeys_};
-    std::vector<std::wstring> added;
-    platform::FolderListing listing(path + L"*");
-    WIN32_FIND_DATAW entry;
-    while (listing.Next(entry)) {
-        // Only what the listing reports as a folder has its attributes read again: a folder of many
-        // files would otherwise cost a read for each of them.
-        if (platform::IsDotEntry(entry.cFileName) || (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
-            || !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            continue;
-        std::wstring folder = path + entry.cFileName;
-        if (!IsFolder(folder))
-            continue;
-        add(parent, platform::UpperCase(folder + L"\\"), entry.cFileName, PictureFLD1, PictureFLD2);
-        added.push_back(folder + L"\\");
-    }
-    for (const std::wstring& folder : added)
-        AddPlaceholderNode(folder);
+    std::vector<std::wstring> names = ShownSubFolders(path, false);
+    for (const std::wstring& name : names)
+        add(parent, platform::UpperCase(path + name + L"\\"), name, PictureFLD1, PictureFLD2);
+    for (const std::wstring& name : names)
+        AddPlaceholderNode(path + name + L"\\");
 }
 
 void frmMirdal::ShowFolder(const std::wstring& path)

@@ -12,33 +12,43 @@ std::wstring LocaleText(LCTYPE type, const wchar_t* fallback)
     return ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer, 16) > 0 ? buffer : fallback;
 }
 
+// Empty for a time the system cannot convert: one odd file must not cut the listing short.
 std::wstring LocalDateText(const FILETIME& written, const TIME_ZONE_INFORMATION* zone,
                           const std::wstring& dateSeparator, const std::wstring& timeSeparator)
 {
     SYSTEMTIME utc{}, local{};
     if (!::FileTimeToSystemTime(&written, &utc) || !::SystemTimeToTzSpecificLocalTime(zone, &utc, &local))
-        platform::ThrowLastError();
+        return std::wstring();
     return FormatFileDate(local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, dateSeparator, timeSeparator);
 }
 
-// While the list is filled the tree is disabled; it comes back whatever happens.
+// While the list is filled the tree is disabled; it comes back whatever happens, and so does the focus
+// that disabling took from it, so that the keys go on moving through the tree.
 class TreeDisabled {
 public:
-    explicit TreeDisabled(const platform::Window& tree) : tree_(tree) { tree_.Enable(false); }
-    ~TreeDisabled() { tree_.Enable(true); }
+    explicit TreeDisabled(const platform::Window& tree) : tree_(tree), focus_(::GetFocus()) { tree_.Enable(false); }
+    ~TreeDisabled()
+    {
+        tree_.Enable(true);
+        if (focus_ && !::GetFocus() && ::IsWindow(focus_) && ::IsWindowVisible(focus_) && ::IsWindowEnabled(focus_))
+            ::SetFocus(focus_);
+    }
     TreeDisabled(const TreeDisabled&) = delete;
     TreeDisabled& operator=(const TreeDisabled&) = delete;
 
 private:
     const platform::Window& tree_;
+    HWND focus_;
 };
 
 } // namespace
 
 void frmMirdal::SetFileListView(std::wstring o_Path)
 {
-    if (o_Path == pnlPath.Text())
+    // A listing cut short by a failure is no current folder: the same folder may be tried again.
+    if (listingComplete_ && o_Path == pnlPath.Text())
         return;
+    listingComplete_ = false;
     platform::WaitCursor wait;
     TreeDisabled treeDisabled(trvDir);
     // A list that shows nothing already needs no repaint to look empty.
@@ -92,6 +102,7 @@ void frmMirdal::SetFileListView(std::wstring o_Path)
     lsvFile.SetVirtualCount(static_cast<int>(fileRows_.size()));
     pnlFCount.SetText(std::to_wstring(lsvFile.ItemCount()));
     SizeStatusPanels();
+    listingComplete_ = true;
 }
 
 void frmMirdal::FillFileRowText(NMLVDISPINFOW* info) const
@@ -107,6 +118,14 @@ void frmMirdal::FillFileRowText(NMLVDISPINFOW* info) const
     }
     if (item.mask & LVIF_IMAGE)
         item.iImage = 0;
+}
+
+int frmMirdal::lsvFile_FindItem(const NMLVFINDITEMW& find) const
+{
+    const LVFINDINFOW& info = find.lvfi;
+    if (!(info.flags & (LVFI_STRING | LVFI_PARTIAL)) || !info.psz)
+        return -1;
+    return FindRowByName(fileRows_, info.psz, find.iStart, (info.flags & LVFI_PARTIAL) != 0, (info.flags & LVFI_WRAP) != 0);
 }
 
 int frmMirdal::FindFileRow(const std::wstring& key) const

@@ -1,4 +1,6 @@
 #include "platform/Failure.h"
+#include <new>
+#include <stdexcept>
 
 namespace platform {
 
@@ -13,6 +15,21 @@ std::wstring SystemMessage(DWORD code)
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
     return text;
+}
+
+Failure CurrentFailure()
+{
+    try {
+        throw;
+    } catch (const Failure& failure) {
+        return failure;
+    } catch (const std::bad_alloc&) {
+        return Failure(ERROR_NOT_ENOUGH_MEMORY);
+    } catch (const std::length_error&) {
+        return Failure(ERROR_NOT_ENOUGH_MEMORY);
+    } catch (...) {
+        return Failure(ERROR_INTERNAL_ERROR);
+    }
 }
 
 } // namespace platform

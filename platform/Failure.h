@@ -21,6 +21,11 @@ private:
     std::wstring description_;
 };
 
+// The failure being handled, whatever was thrown, so that every handler can report it and still run its
+// final steps: out of memory for the standard library's allocation failures, an internal error for the
+// rest. Call inside a catch block only.
+Failure CurrentFailure();
+
 [[noreturn]] inline void ThrowFailure(DWORD code) { throw Failure(code); }
 [[noreturn]] inline void ThrowLastError()
 {

@@ -22,19 +22,22 @@ int CompareIgnoreCase(const std::wstring& a, const std::wstring& b)
 
 bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b) { return CompareIgnoreCase(a, b) == 0; }
 
-std::optional<std::string> ToAnsiExact(const std::wstring& text)
+std::optional<std::string> ToCodePage(const std::wstring& text, UINT codePage, DWORD flags, bool refuseDefaultChar)
 {
     if (text.empty())
         return std::string();
-    BOOL lossy = FALSE;
-    int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), static_cast<int>(text.size()),
-                                     nullptr, 0, nullptr, &lossy);
-    if (size <= 0 || lossy)
+    BOOL defaultUsed = FALSE;
+    BOOL* askDefault = refuseDefaultChar ? &defaultUsed : nullptr;
+    int length = static_cast<int>(text.size());
+    int size = ::WideCharToMultiByte(codePage, flags, text.c_str(), length, nullptr, 0, nullptr, askDefault);
+    if (size <= 0 || defaultUsed)
         return std::nullopt;
-    std::string ansi(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), static_cast<int>(text.size()), ansi.data(), size,
-                          nullptr, &lossy);
-    return ansi;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    size = ::WideCharToMultiByte(codePage, flags, text.c_str(), length, bytes.data(), size, nullptr, askDefault);
+    if (size <= 0 || defaultUsed)
+        return std::nullopt;
+    bytes.resize(static_cast<size_t>(size));
+    return bytes;
 }
 
 std::string ToAnsi(const std::wstring& text)

@@ -12,8 +12,9 @@ std::wstring UpperCase(const std::wstring& text);
 bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b);
 // Order ignoring case, by the user's locale: <0, 0, >0.
 int CompareIgnoreCase(const std::wstring& a, const std::wstring& b);
-// The text in the ANSI code page; empty when a character has no exact form there.
-std::optional<std::string> ToAnsiExact(const std::wstring& text);
+// The text in a code page, converted with the given WideCharToMultiByte flags; nothing when the system
+// refuses it or, if asked, when a default character stood in for one it has no form for.
+std::optional<std::string> ToCodePage(const std::wstring& text, UINT codePage, DWORD flags, bool refuseDefaultChar);
 // The text in the ANSI code page, with the system's replacements for what has no form there.
 std::string ToAnsi(const std::wstring& text);
 

@@ -34,6 +34,14 @@ private:
     platform::UniqueFile file_;
 };
 
+// The text in the ANSI code page, exactly, or nothing.
+std::optional<std::string> ToBatchText(const std::wstring& text)
+{
+    UINT codePage = ::GetACP();
+    CodePageConversion how = ExactConversion(codePage);
+    return platform::ToCodePage(text, codePage, how.flags, how.askDefaultCharUsed);
+}
+
 std::wstring FileNamePart(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
 std::wstring ShortPath(const std::wstring& path)
@@ -54,10 +62,10 @@ std::wstring frmMirdal::BatchLine(int row, bool registering) const
 {
     const FileRow& file = FileRowAt(row);
     auto line = [&](const std::wstring& name) { return registering ? RegistrationLine(name) : UnregistrationLine(name); };
-    if (platform::ToAnsiExact(line(file.name)))
+    if (ToBatchText(line(file.name)))
         return line(file.name);
     std::wstring shortName = FileNamePart(ShortPath(file.key));
-    if (!shortName.empty() && platform::ToAnsiExact(line(shortName)))
+    if (!shortName.empty() && ToBatchText(line(shortName)))
         return line(shortName);
     throw platform::Failure(ERROR_NO_UNICODE_TRANSLATION, Text(IDS_MSG_NAME_NOT_ANSI) + file.key);
 }
@@ -102,7 +110,9 @@ void frmMirdal::CreateBatchFiles()
         writeBatch(unregistrationPath, IDS_LOG_UNREG_BATCH, false);
         log.Append(Text(IDS_LOG_BATCH_DONE));
         log.Flush();
-    } catch (const platform::Failure& failure) {
+    } catch (...) {
+        // Whatever went wrong, the run ends through its final steps, or the window could not be closed.
+        platform::Failure failure = platform::CurrentFailure();
         log.Flush();
         ReportFailure(failure.Code(), failure.Description());
     }

@@ -10,7 +10,6 @@
 #include "register/pure/HostRoute.h"
 #include <cwchar>
 #include <memory>
-#include <new>
 
 namespace {
 
@@ -43,20 +42,6 @@ std::wstring Joined(const std::vector<std::wstring>& names)
     for (const std::wstring& name : names)
         text += (text.empty() ? L"" : L", ") + name;
     return text;
-}
-
-// Whatever a run's failure was, as the failure message shows it.
-platform::Failure CurrentFailure()
-{
-    try {
-        throw;
-    } catch (const platform::Failure& failure) {
-        return failure;
-    } catch (const std::bad_alloc&) {
-        return platform::Failure(ERROR_NOT_ENOUGH_MEMORY);
-    } catch (...) {
-        return platform::Failure(ERROR_INTERNAL_ERROR);
-    }
 }
 
 } // namespace
@@ -161,7 +146,7 @@ void frmMirdal::RunRegistration(bool o_Register)
         log.Flush();
     } catch (...) {
         // The line of the file that failed stands in the log before the message shows.
-        platform::Failure failure = CurrentFailure();
+        platform::Failure failure = platform::CurrentFailure();
         platform::IgnoringFailure([&] { log.Flush(); });
         ReportFailure(failure.Code(), failure.Description());
     }

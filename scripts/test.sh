@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh tests
 ctest --test-dir build/native --output-on-failure
+# Both builds, and the registration library with them, must load on Windows 7.
+tests/win7-imports.sh build/x64/bin build/x86/bin
 xvfb=""
 if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY=:$((200 + RANDOM % 100))

@@ -8,7 +8,19 @@ kind=${2:-user}
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
-[ -f "$prefix/.mirdal-ready" ] && exit 0
+# The title bar's buttons are glyphs of Wine's Marlett font (fonts-wine). Debian's Wine never reads its
+# own font folder, only the prefix's Fonts folder and fontconfig's, so without this copy the buttons
+# draw as the letters "0 1 r". Also done for prefixes made before.
+add_marlett() {
+    local fonts="$prefix/drive_c/windows/Fonts"
+    if [ -d "$fonts" ] && [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+        cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    fi
+}
+if [ -f "$prefix/.mirdal-ready" ]; then
+    add_marlett
+    exit 0
+fi
 export WINEPREFIX="$prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 wineboot -i >/dev/null 2>&1
 for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI" "MS UI Gothic"; do
@@ -23,4 +35,5 @@ if [ "$kind" = test ]; then
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 fi
 wineserver -w
+add_marlett
 touch "$prefix/.mirdal-ready"

@@ -66,3 +66,48 @@ std::wstring FormatFileDate(int year, int month, int day, int hour, int minute, 
     AppendNumber(text, static_cast<unsigned>(minute), 2, L'0');
     return text;
 }
+
+namespace {
+
+// Lower-case letters of the scripts file names commonly use, full-width Latin included, as their capitals.
+wchar_t FoldCase(wchar_t c)
+{
+    if ((c >= L'a' && c <= L'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2)
+        || (c >= 0x430 && c <= 0x44F))
+        return static_cast<wchar_t>(c - 0x20);
+    if (c >= 0x450 && c <= 0x45F)
+        return static_cast<wchar_t>(c - 0x50);
+    if (c >= 0xFF41 && c <= 0xFF5A)
+        return static_cast<wchar_t>(c - 0x20);
+    return c;
+}
+
+bool NameMatches(const std::wstring& name, const std::wstring& typed, bool partial)
+{
+    if (name.size() < typed.size() || (!partial && name.size() != typed.size()))
+        return false;
+    for (size_t i = 0; i < typed.size(); ++i)
+        if (FoldCase(name[i]) != FoldCase(typed[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+int FindRowByName(const std::vector<FileRow>& rows, const std::wstring& typed, int start, bool partial, bool wrap)
+{
+    int count = static_cast<int>(rows.size());
+    if (start < 0 || start >= count)
+        start = 0;
+    for (int step = 0; step < count; ++step) {
+        int row = start + step;
+        if (row >= count) {
+            if (!wrap)
+                break;
+            row -= count;
+        }
+        if (NameMatches(rows[static_cast<size_t>(row)].name, typed, partial))
+            return row;
+    }
+    return -1;
+}

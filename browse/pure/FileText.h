@@ -1,6 +1,7 @@
 #pragma once
 // Texts of the file list, formed so that their text order is meaningful when sorted.
 #include <string>
+#include <vector>
 
 // One listed file.
 struct FileRow {
@@ -22,3 +23,8 @@ std::wstring FormatFileSize(unsigned long long length);
 // "yyyy/mm/dd hh:nn" with the locale's date and time separators; the fields are never negative.
 std::wstring FormatFileDate(int year, int month, int day, int hour, int minute, const std::wstring& dateSeparator,
                             const std::wstring& timeSeparator);
+
+// The row a list view's type-to-find goes to: the first from `start` on whose name begins with `typed`
+// (or, unless `partial`, is `typed`), ignoring the case of letters; with `wrap` the search goes on from
+// the top up to `start`. -1 when no row matches.
+int FindRowByName(const std::vector<FileRow>& rows, const std::wstring& typed, int start, bool partial, bool wrap);

@@ -23,3 +23,16 @@ std::wstring BatchFileArgument(const std::wstring& name)
 std::wstring RegistrationLine(const std::wstring& name) { return L"REGSVR32.EXE /s " + BatchFileArgument(name); }
 
 std::wstring UnregistrationLine(const std::wstring& name) { return L"REGSVR32.EXE /u /s " + BatchFileArgument(name); }
+
+CodePageConversion ExactConversion(unsigned codePage)
+{
+    constexpr unsigned long NoBestFitChars = 0x400; // WC_NO_BEST_FIT_CHARS
+    constexpr unsigned long ErrInvalidChars = 0x80; // WC_ERR_INVALID_CHARS
+    if (codePage == 65001 || codePage == 54936)
+        return {ErrInvalidChars, false};
+    if (codePage == 65000)
+        return {0, false};
+    if (codePage == 42 || (codePage >= 50220 && codePage <= 50229) || (codePage >= 57002 && codePage <= 57011))
+        return {0, true};
+    return {NoBestFitChars, true};
+}

@@ -47,3 +47,19 @@ TEST(FormatFileDate, FixedWidthFieldsWithTheLocaleSeparators)
     EXPECT_EQ(FormatFileDate(2024, 2, 29, 12, 0, L"\u5e74", L"\u6642\u5206"), L"2024\u5e7402\u5e7429 12\u6642\u520600");
     EXPECT_EQ(FormatFileDate(2024, 2, 29, 12, 0, L"", L""), L"20240229 1200");
 }
+
+TEST(FindRowByName, FirstNameFromTheStartBeginningWithTheTextIgnoringCaseAndWrapping)
+{
+    std::vector<FileRow> rows;
+    for (const wchar_t* name : {L"alpha.dll", L"Beta.dll", L"beta2.ocx", L"\uff21\uff22.dll", L"bravo.dll"})
+        rows.push_back({L"", name});
+    EXPECT_EQ(FindRowByName(rows, L"B", 0, true, true), 1);
+    EXPECT_EQ(FindRowByName(rows, L"b", 2, true, true), 2);
+    EXPECT_EQ(FindRowByName(rows, L"BR", 0, true, true), 4);
+    EXPECT_EQ(FindRowByName(rows, L"al", 1, true, true), 0);   // from the top again
+    EXPECT_EQ(FindRowByName(rows, L"al", 1, true, false), -1); // unless told not to
+    EXPECT_EQ(FindRowByName(rows, L"\uff41", 0, true, true), 3); // full-width letters too
+    EXPECT_EQ(FindRowByName(rows, L"beta", 0, false, true), -1);
+    EXPECT_EQ(FindRowByName(rows, L"BETA.DLL", 9, false, true), 1);
+    EXPECT_EQ(FindRowByName({}, L"a", 0, true, true), -1);
+}

@@ -1,6 +1,8 @@
 // The folder tree and the file list on the real window, over folders built under C:\mirdal-tests.
 #include "TestSupport.h"
 #include "platform/Failure.h"
+#include "platform/Module.h"
+#include "platform/Settings.h"
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
 #include "app/Texts.h"
@@ -281,6 +283,9 @@ TEST_F(BrowseTest, AFolderThatCannotBeListedIsReportedOnceAndLeavesTheListEmpty)
     EXPECT_EQ(window->lsvFile.ItemCount(), 0);
     EXPECT_EQ(window->lsvReg.ItemCount(), 0);
     EXPECT_WTEXT_EQ(root.Path(), window->pnlPath.Text());
+    // A listing cut short leaves no current folder: the folder named in the panel lists again when chosen.
+    window->ShowFolder(root.Path());
+    EXPECT_EQ(window->lsvFile.ItemCount(), 1);
 }
 
 TEST_F(BrowseTest, UserExpansionFillsSortsAndPicturesTheNodesOnce)
@@ -350,6 +355,65 @@ TEST_F(BrowseTest, InfoTipTellsMachineEntriesTypeLibraryAndMissingDlls)
     EXPECT_WTEXT_EQ(server + L"OLEAUT99.dll", tip(L"broken.dll", INFOTIPSIZE));
     EXPECT_WTEXT_EQ(Text(IDS_TIP_MACHINE) + Text(IDS_TIP_NOT_PE), tip(L"junk.ocx", INFOTIPSIZE));
     EXPECT_WTEXT_EQ(server.substr(0, 9), tip(L"a.dll", 10));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(BrowseTest, KeysMoveThroughTheTreeListingEachFolderAndTheFocusStays)
+{
+    std::wstring keys = root.Folder(L"keys");
+    for (const wchar_t* name : {L"k1", L"k2", L"k3"})
+        root.Folder(std::wstring(L"keys\\") + name);
+    window->ShowFolder(keys);
+    Names children = ChildTexts(Node(keys));
+    ASSERT_EQ(children.size(), 3u);
+    Click(Node(keys + children[0] + L"\\"), TVHT_ONITEMLABEL);
+    EXPECT_WTEXT_EQ(platform::UpperCase(keys + children[0] + L"\\"), window->pnlPath.Text());
+    // Each key goes where the focus is, as the keyboard's would.
+    for (auto [key, child] : {std::pair{VK_DOWN, 1}, {VK_DOWN, 2}, {VK_UP, 1}}) {
+        ::PostMessageW(::GetFocus(), WM_KEYDOWN, key, 1);
+        Pump();
+        EXPECT_WTEXT_EQ(platform::UpperCase(keys + children[static_cast<size_t>(child)] + L"\\"), window->pnlPath.Text());
+    }
+    EXPECT_EQ(::GetFocus(), window->trvDir.Hwnd());
+}
+
+TEST_F(BrowseTest, TypingTheFirstLettersOfANameSelectsItsRow)
+{
+    for (const wchar_t* name : {L"alpha.dll", L"Beta.dll", L"bravo.ocx", L"charlie.dll"})
+        root.File(name);
+    window->ShowFolder(root.Path());
+    window->lsvFile.Focus();
+    for (wchar_t c : std::wstring(L"bR"))
+        ::PostMessageW(window->lsvFile.Hwnd(), WM_CHAR, c, 1);
+    Pump();
+    EXPECT_EQ(SelectedRows(), std::vector<int>{RowOf(L"bravo.ocx")});
+}
+
+// tests/unreadable-folder.sh runs this as a user who may not list the folder "locked" under the folder it
+// names, as a normal user may not open some folders of System32; skipped when no such folder is named.
+TEST_F(BrowseTest, AFolderThatCannotBeListedHoldsNoSubFoldersButChoosingItReportsTheFailure)
+{
+    wchar_t parent[MAX_PATH]{};
+    if (!::GetEnvironmentVariableW(L"MIRDAL_UNREADABLE_PARENT", parent, MAX_PATH))
+        GTEST_SKIP() << "no folder that cannot be listed";
+    std::wstring locked = std::wstring(parent) + L"locked\\";
+    // Started with the parent remembered: the tree fills its way there and looks into each sub-folder.
+    ::DestroyWindow(window->Hwnd());
+    Pump();
+    platform::SaveSetting(platform::ExecutableBaseName(), L"frmMirdal", L"Path", parent);
+    window = frmMirdal::Create(::GetModuleHandleW(nullptr));
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(prompter.messages.empty()) << Narrow(prompter.messages.front().text);
+    EXPECT_WTEXT_EQ(parent, window->pnlPath.Text());
+    ASSERT_NE(Node(locked), nullptr);
+    EXPECT_TRUE(ChildTexts(Node(locked)).empty());
+
+    Click(Node(locked), TVHT_ONITEMLABEL);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_WTEXT_EQ(L"5", prompter.messages[0].title); // access denied
 }
 
 } // namespace

@@ -355,6 +355,12 @@ TEST_F(CommandsTest, TheViewButtonCyclesTheStylesAndItsArrowOpensTheViewMenuBelo
     EXPECT_EQ(watch.initialised.size(), 1u);
     EXPECT_EQ(View(), "3:0001");
 
+    // While a run holds the View menu disabled, the arrow opens nothing, as a right click does.
+    window->mnuMain.EnablePosition(frmMirdal::ViewMenuPosition, false);
+    ClickToolBar({view.right - 3, middle});
+    EXPECT_EQ(watch.popups.size(), 1u);
+    window->mnuMain.EnablePosition(frmMirdal::ViewMenuPosition, true);
+
     watch.downs = 2; // the second item: small icons
     ClickToolBar({view.right - 3, middle});
     ASSERT_EQ(watch.popups.size(), 2u);
@@ -440,11 +446,20 @@ TEST_F(CommandsTest, RegisterAndUnregisterRescanAfterTheRunAndBatchWritingDoesNo
 
     // Each step below changes the registry first: only a scan shows the change.
     classes->Library(kLibraryB, folder + L"m.dll");
+    // Toolbar clicks that arrive while the files are written start no second run.
+    Focus(window->trvDir);
+    for (int id : {IDC_BTN_REG, IDC_BTN_REGBAT})
+        ::PostMessageW(window->Hwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(window->tlbMirdal.Hwnd()));
     prompter.AnswerSave(folder + L"reg.bat");
     window->tlbMirdal_ButtonClick(window->btnRegBat);
     EXPECT_FALSE(ReadBytes(folder + L"reg.bat").empty()) << "no batch written";
+    EXPECT_EQ(prompter.saveRequests.size(), 1u);
+    EXPECT_EQ(window->txtRes.Text().find(L"を登録"), std::wstring::npos);
     EXPECT_EQ(window->lsvReg.ItemCount(), 1);
+    // The button clicked takes the focus, and hides with the panel: the focus goes back to the tree.
+    Focus(window->cmdClose);
     window->cmdClose_Click();
+    EXPECT_EQ(::GetFocus(), window->trvDir.Hwnd());
 
     // A run that fails for its only file still rescans.
     window->tlbMirdal_ButtonClick(window->btnReg);

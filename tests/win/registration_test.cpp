@@ -3,6 +3,9 @@
 // never in the window's process; the misbehaving ones take only their host with them.
 #include "TestSupport.h"
 #include "register/RegistrationHost.h"
+
+#include "platform/Text.h"
+#include "register/pure/BatchText.h"
 #include <algorithm>
 #include <cwchar>
 
@@ -352,6 +355,21 @@ TEST_F(RegistrationTest, BatchFilesInCodePage932RegisterAndUnregisterThroughCmd)
                     RegisteredFile(kFixtureA) + L"|" + longPath + L"|" + RegisteredFile(kFixtureSpace));
     SCOPED_TRACE("cmd: " + RunCommand(folder.Path(), L"UnREG.BAT"));
     EXPECT_WTEXT_EQ(L"||", Registered());
+}
+
+// Windows takes each code page's conversion as the batch files ask for it: exact, and under UTF-8 for every name.
+TEST(BatchCodePages, NamesConvertExactlyOrNotAtAll)
+{
+    auto convert = [](const std::wstring& text, unsigned codePage) {
+        CodePageConversion how = ExactConversion(codePage);
+        return platform::ToCodePage(text, codePage, how.flags, how.askDefaultCharUsed).value_or("<none>");
+    };
+    EXPECT_EQ(convert(L"登録é.dll", 65001), "\xe7\x99\xbb\xe9\x8c\xb2\xc3\xa9.dll");
+    EXPECT_EQ(convert(L"\xd800.dll", 65001), "<none>"); // a broken surrogate
+    EXPECT_EQ(convert(L"登録.dll", 932), "\x93\x6f\x98\x5e.dll");
+    EXPECT_EQ(convert(L"é.dll", 932), "<none>");
+    EXPECT_EQ(convert(L"é.dll", 1252), "\xe9.dll");
+    EXPECT_EQ(convert(L"\x101.dll", 1252), "<none>"); // no best-fit "a" for "ā"
 }
 
 } // namespace

@@ -45,13 +45,15 @@ protected:
 class Settings : public WindowTest {
 protected:
     // Starts the window again, with the given settings stored beforehand.
-    void Restart(const std::wstring& view)
+    void Restart(const std::wstring& view, const std::wstring& path = L"")
     {
         ::DestroyWindow(window->Hwnd());
         Pump();
         ClearSettings();
         if (!view.empty())
             platform::SaveSetting(platform::ExecutableBaseName(), L"frmMirdal", L"View", view);
+        if (!path.empty())
+            platform::SaveSetting(platform::ExecutableBaseName(), L"frmMirdal", L"Path", path);
         window = frmMirdal::Create(::GetModuleHandleW(nullptr));
         ASSERT_NE(window, nullptr);
     }
@@ -109,9 +111,9 @@ TEST_F(WindowTest, HasItsToolbarMenusColumnsAndPanels)
     EXPECT_EQ(platform::ToolButton::Find(bar, L"reg").Command(), 0) << "keys are case-sensitive";
     RECT reg = window->btnReg.Rect();
     EXPECT_EQ(reg.right - reg.left, 57);
-    // 35 high unless the caption font's lines are taller (Wine's CJK fonts): the bar then grows with them.
+    // 35 high even with the tall lines of Wine's CJK fonts, once the padding is taken out.
     int buttonHeight = reg.bottom - reg.top;
-    EXPECT_GE(buttonHeight, 35);
+    EXPECT_EQ(buttonHeight, 35);
     EXPECT_EQ(bar.ClientRect().bottom, std::max(37, buttonHeight + 2));
     EXPECT_EQ(window->stbMirdal.ClientRect().bottom, 26);
 
@@ -168,13 +170,19 @@ TEST_F(Settings, RestoresAStoredViewAndFallsBackOnNonsense)
     Restart(L"1");
     EXPECT_EQ(window->lsvFile.Style(), platform::ListViewStyle::SmallIcons);
     EXPECT_EQ(CheckedView(), 1);
-    for (const wchar_t* bad : {L"abc", L"7", L"-1"}) {
+    for (const wchar_t* bad : {L"abc", L"7", L"-1", L"nan", L"1e300"}) {
         Restart(bad);
         EXPECT_EQ(window->lsvFile.Style(), platform::ListViewStyle::Report) << Narrow(bad);
         EXPECT_EQ(CheckedView(), 3) << Narrow(bad);
     }
     Restart(L"2.4"); // The nearest whole number.
     EXPECT_EQ(window->lsvFile.Style(), platform::ListViewStyle::List);
+    // A stored path of any length or form starts the window all the same.
+    for (const std::wstring& path : {std::wstring(40000, L'a') + L"\\", std::wstring(300, L'\\'), std::wstring(L"C:\\?*<|\\")}) {
+        Restart(L"", path);
+        EXPECT_TRUE(::IsWindowVisible(window->Hwnd())) << path.size();
+    }
+    EXPECT_TRUE(prompter.messages.empty());
 }
 
 TEST_F(Settings, QuitAndAnAcceptedCloseSaveBothValues)
