@@ -406,6 +406,11 @@ TEST_F(RegistrationTest, ForTheCurrentUserALibraryGoesUnderHkcuOnlyIsListedAndLe
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, classesKey));
     EXPECT_TRUE(Listed(row)) << "the scan after the run shows the user's library";
     EXPECT_EQ(RunState(), "busy panel close !toolbar !menus");
+    // While the panel is up, the items are neither offered nor start a run.
+    ::SendMessageW(window->Hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(window->mnuReg.Handle()), frmMirdal::RegistryMenuPosition);
+    EXPECT_FALSE(window->mnuReg.IsEnabled(IDM_R3));
+    Choose(IDM_R3);
+    EXPECT_WTEXT_EQ(RunLog(L"を現在のユーザーに登録"), Log());
     window->cmdClose_Click();
 
     Choose(IDM_R3);
