@@ -62,8 +62,27 @@ void frmMirdal::mnuFile_Click()
 
 void frmMirdal::mnuR_Click(short index)
 {
-    if (index == 0)
+    switch (index) {
+    case 0:
         ListRegisteredLibraries();
+        break;
+    case 2:
+    case 3:
+    case 4:
+        // The Registry menu stays open during a run and while its panel is up: these runs start only from idle.
+        if (IsBusy)
+            break;
+        StartRun([&] {
+            if (index == 4)
+                ExportRegistration();
+            else
+                RunRegistration(index == 2, RegistrationTarget::CurrentUser);
+        });
+        // A run leaves the window busy; a cancelled dialog or an empty list left the library list as it was.
+        if (IsBusy)
+            ListRegisteredLibraries();
+        break;
+    }
     UpdateCommandState();
 }
 
@@ -73,7 +92,7 @@ void frmMirdal::mnuReg_Click()
     mnuReg.Enable(IDM_R0, btnRegRead.Enabled());
     // Registering for the current user and exporting take the same selection as registering.
     for (UINT item : {IDM_R2, IDM_R3, IDM_R4})
-        mnuReg.Enable(item, btnReg.Enabled());
+        mnuReg.Enable(item, btnReg.Enabled() && !IsBusy);
 }
 
 void frmMirdal::mnuV_Click(short index)

@@ -9,6 +9,7 @@
 #include "platform/TreeView.h"
 #include "platform/UniqueHandle.h"
 #include "browse/pure/FileText.h"
+#include "register/pure/HostProtocol.h"
 #include "registry/LibraryScan.h"
 #include "platform/Failure.h"
 #include <ole2.h>
@@ -86,8 +87,14 @@ public:
     void lsvFile_OLEDragDrop(IDataObject* data);
 
     // Registration and batch files, which report in the result panel.
+    // Where a run's registrations go: the registry itself, the current user's part of it only, or a
+    // .reg file, while the registry stays as it was.
+    enum class RegistrationTarget { Registry, CurrentUser, RegFile };
     void BeginReport();
-    void RunRegistration(bool o_Register);
+    void RunRegistration(bool o_Register, RegistrationTarget target = RegistrationTarget::Registry,
+                         const std::wstring& regFile = {});
+    // Asks for the .reg file and exports the selected files' registrations to it.
+    void ExportRegistration();
     void CreateBatchFiles();
 
     // Registered-library scan.
@@ -152,12 +159,15 @@ private:
 
     bool StartRun(const std::function<void()>& run);
     std::wstring OutcomeText(long code) const;
-    // The library's code (none when the host never answered) and why, when the program knows.
+    // The library's code (none when the host never answered) and why, when the program knows;
+    // after a capture, what registering wrote, as .reg text, and its numbers of keys and values.
     struct FileOutcome {
         std::optional<long> code;
         std::wstring why;
+        std::wstring captured;
+        unsigned long keys = 0, values = 0;
     };
-    FileOutcome RegisterFile(bool o_Register, const std::wstring& path, const std::function<void()>& pump);
+    FileOutcome RegisterFile(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump);
     std::wstring BatchLine(int row, bool registering) const;
 
     void FillFileRowText(NMLVDISPINFOW* info) const;

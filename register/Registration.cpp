@@ -3,17 +3,21 @@
 #include "app/resource.h"
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
+#include "platform/Prompt.h"
 #include "platform/WaitCursor.h"
 #include "register/ImageFile.h"
 #include "register/LogWriter.h"
 #include "register/RegistrationHost.h"
+#include "register/RegistryRedirect.h"
 #include "register/pure/HostRoute.h"
+#include <commdlg.h>
 #include <cwchar>
 #include <memory>
 
 namespace {
 
 constexpr wchar_t CrLf[] = L"\r\n";
+constexpr DWORD RegDialogFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
 
 // The text of a string-table entry with %1, %2, ... replaced by the arguments.
 std::wstring Format(unsigned id, std::initializer_list<std::wstring> arguments)
@@ -44,6 +48,34 @@ std::wstring Joined(const std::vector<std::wstring>& names)
     return text;
 }
 
+struct RunFlavour {
+    host_protocol::Operation operation;
+    unsigned verb; // the file's line in the log: its path, then this
+};
+
+RunFlavour Flavour(bool o_Register, frmMirdal::RegistrationTarget target)
+{
+    using enum host_protocol::Operation;
+    switch (target) {
+    case frmMirdal::RegistrationTarget::CurrentUser:
+        return o_Register ? RunFlavour{RegisterPerUser, IDS_LOG_REGISTER_USER} : RunFlavour{UnregisterPerUser, IDS_LOG_UNREGISTER_USER};
+    case frmMirdal::RegistrationTarget::RegFile: return {Capture, IDS_LOG_EXPORT};
+    case frmMirdal::RegistrationTarget::Registry: break;
+    }
+    return o_Register ? RunFlavour{Register, IDS_LOG_REGISTER} : RunFlavour{Unregister, IDS_LOG_UNREGISTER};
+}
+
+void WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes)
+{
+    platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        platform::ThrowLastError();
+    DWORD written = 0;
+    platform::ThrowIfFalse(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    if (written != bytes.size())
+        platform::ThrowFailure(ERROR_DISK_FULL);
+}
+
 } // namespace
 
 void frmMirdal::BeginReport()
@@ -71,7 +103,8 @@ std::wstring frmMirdal::OutcomeText(long code) const
            + platform::SystemMessage(static_cast<DWORD>(code));
 }
 
-frmMirdal::FileOutcome frmMirdal::RegisterFile(bool o_Register, const std::wstring& path, const std::function<void()>& pump)
+frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operation, const std::wstring& path,
+                                               const std::function<void()>& pump)
 {
     std::optional<pe::ImageFacts> facts = ReadImageFile(path);
     // A file that cannot be read goes to the host of this build, whose load failure says why.
@@ -87,8 +120,7 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(bool o_Register, const std::wstri
     const bool x64 = route == HostRoute::X64Host;
     if (!hosts_)
         hosts_ = std::make_unique<RegistrationHosts>();
-    HostOutcome outcome = hosts_->For(x64).Call(
-        o_Register ? host_protocol::Operation::Register : host_protocol::Operation::Unregister, path, pump);
+    HostOutcome outcome = hosts_->For(x64).Call(operation, path, pump);
     switch (outcome.kind) {
     case HostOutcome::Kind::CannotStart:
         return {-2, Format(IDS_WHY_NO_HOST, {x64 ? L"64" : L"32", platform::SystemMessage(outcome.error),
@@ -100,7 +132,7 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(bool o_Register, const std::wstri
     case HostOutcome::Kind::Answered: break;
     }
     if (outcome.code != -2)
-        return {outcome.code, L""};
+        return {outcome.code, L"", std::move(outcome.payload), outcome.keys, outcome.values};
     std::vector<std::wstring> missing = facts ? MissingDependencies(path, *facts) : std::vector<std::wstring>();
     if (!missing.empty())
         return {-2, Format(IDS_WHY_MISSING_DLLS, {Joined(missing)})};
@@ -109,10 +141,11 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(bool o_Register, const std::wstri
     return {-2, L""};
 }
 
-void frmMirdal::RunRegistration(bool o_Register)
+void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, const std::wstring& regFile)
 {
     if (lsvFile.ItemCount() == 0)
         return;
+    const RunFlavour flavour = Flavour(o_Register, target);
     BeginReport();
     tlbMirdal.Enable(false);
     LogWriter log(txtRes);
@@ -124,6 +157,7 @@ void frmMirdal::RunRegistration(bool o_Register)
             log.Show();
             platform::ProcessPendingEvents();
         };
+        std::wstring captured;
         int count = lsvFile.ItemCount();
         for (int i = 0; i < count; ++i) {
             log.Show();
@@ -134,15 +168,24 @@ void frmMirdal::RunRegistration(bool o_Register)
             if (!lsvFile.IsSelected(i))
                 continue;
             std::wstring key = FileRowAt(i).key;
-            log.Append(key + Text(o_Register ? IDS_LOG_REGISTER : IDS_LOG_UNREGISTER) + CrLf);
-            FileOutcome outcome = RegisterFile(o_Register, key, pump);
+            log.Append(key + Text(flavour.verb) + CrLf);
+            FileOutcome outcome = RegisterFile(flavour.operation, key, pump);
             // A host that never answered gave no code: its explanation stands in the outcome's place.
             std::wstring lines = outcome.code ? OutcomeText(*outcome.code) : L"";
             if (!outcome.why.empty())
                 lines += (lines.empty() ? L"" : CrLf) + outcome.why;
+            if (target == RegistrationTarget::RegFile && outcome.code == 0) {
+                lines += CrLf + Format(IDS_LOG_CAPTURED, {std::to_wstring(outcome.keys), std::to_wstring(outcome.values)});
+                captured += outcome.captured;
+            }
             log.Append(lines + CrLf + CrLf);
         }
-        log.Append(Text(IDS_LOG_RUN_DONE));
+        if (target == RegistrationTarget::RegFile) {
+            WriteWholeFile(regFile, Utf16LeWithBom(RegFileHeader() + captured));
+            log.Append(Text(IDS_LOG_EXPORT_FILE) + regFile + CrLf + Text(IDS_LOG_EXPORT_DONE));
+        } else {
+            log.Append(Text(IDS_LOG_RUN_DONE));
+        }
         log.Flush();
     } catch (...) {
         // The line of the file that failed stands in the log before the message shows.
@@ -150,6 +193,18 @@ void frmMirdal::RunRegistration(bool o_Register)
         platform::IgnoringFailure([&] { log.Flush(); });
         ReportFailure(failure.Code(), failure.Description());
     }
+    // A host that crashed while it captured left its scratch key behind.
+    if (target == RegistrationTarget::RegFile)
+        RegistryCapture::RemoveLeftovers();
     lsvReg.DeleteAllItems();
     cmdClose.Enable(true);
+}
+
+void frmMirdal::ExportRegistration()
+{
+    if (lsvFile.ItemCount() == 0)
+        return;
+    platform::SaveFileRequest request{Text(IDS_REG_FILTER), RegDialogFlags, pnlPath.Text()};
+    if (std::optional<platform::SaveFileAnswer> answer = platform::AskSaveFile(hwnd_, request))
+        RunRegistration(true, RegistrationTarget::RegFile, answer->path);
 }

@@ -182,7 +182,7 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
         if (wait != Wait::Done)
             return Gone(wait);
         hp::Reply reply = hp::DecodeReplyHeader(header);
-        std::optional<size_t> units = hp::TextUnits(header, 12);
+        std::optional<size_t> units = hp::TextUnits(header, hp::kPayloadLengthOffset);
         if (!units)
             platform::ThrowFailure(ERROR_INVALID_DATA);
         payload.resize(*units * 2);
@@ -190,11 +190,15 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
             return Gone(wait);
         if (reply.status == hp::Status::NoLibrary)
             platform::ThrowFailure(reply.lastError ? reply.lastError : ERROR_MOD_NOT_FOUND);
+        if (reply.status == hp::Status::RegistryFailed)
+            platform::ThrowFailure(reply.lastError ? reply.lastError : ERROR_REGISTRY_IO_FAILED);
         if (reply.status != hp::Status::Done)
             platform::ThrowFailure(ERROR_NOT_SUPPORTED);
         HostOutcome outcome;
         outcome.code = reply.code;
         outcome.error = reply.lastError;
+        outcome.keys = reply.keys;
+        outcome.values = reply.values;
         std::u16string text = hp::Text(payload.data(), *units);
         outcome.payload.assign(text.begin(), text.end());
         return outcome;

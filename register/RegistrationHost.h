@@ -21,6 +21,7 @@ struct HostOutcome {
     long code = 0;
     DWORD error = 0; // Answered: the host's GetLastError after a load failure; CannotStart: the start's error
     DWORD exitCode = 0;
+    DWORD keys = 0, values = 0; // captured: the keys and values that payload holds
     std::wstring payload;
 };
 
@@ -32,7 +33,8 @@ public:
     RegistrationHost& operator=(const RegistrationHost&) = delete;
 
     // While waiting, whenever the thread has messages, pump is called to process them.
-    // Throws platform::Failure when the host answers that its Pemrix32.DLL cannot be loaded.
+    // Throws platform::Failure when the host answers that its Pemrix32.DLL cannot be loaded, or that
+    // it could not redirect or capture the registry.
     HostOutcome Call(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump);
     bool Running() const { return static_cast<bool>(process_); }
     // Ends the host: it leaves by itself when its pipe closes, else it is terminated.

@@ -1,7 +1,9 @@
 // MirdalHost.exe: loads Pemrix32.DLL of its own bitness and registers or unregisters the files that
-// Mirdal.exe hands it, one request at a time over the pipe whose handle is on its command line.
+// Mirdal.exe hands it, one request at a time over the pipe whose handle is on its command line: for
+// the machine, for the current user alone, or into a scratch key to capture what registering writes.
 // A server that crashes or ends the process takes only this host with it; Mirdal.exe sees the exit code.
 #include "platform/Failure.h"
+#include "register/RegistryRedirect.h"
 #include "register/host/RegistrationLibrary.h"
 #include "register/pure/HostProtocol.h"
 #include <ole2.h>
@@ -52,6 +54,47 @@ HANDLE PipeFromCommandLine()
     return reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(std::wcstoull(option + 7, nullptr, 10)));
 }
 
+// Runs the library as the operation asks: straight, for the current user alone, or into a scratch key
+// whose contents come back as the payload. Throws platform::Failure when the registry cannot be redirected.
+void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, const std::wstring& path, hp::Reply& reply)
+{
+    auto call = [&](bool registering) {
+        ::SetLastError(ERROR_SUCCESS);
+        reply.code = library.Call(registering, path);
+        // Only a load failure leaves an error that says something about the file.
+        reply.lastError = reply.code == -2 ? ::GetLastError() : 0;
+    };
+    switch (operation) {
+    case hp::Operation::Register:
+    case hp::Operation::Unregister:
+        call(operation == hp::Operation::Register);
+        return;
+    case hp::Operation::RegisterPerUser:
+    case hp::Operation::UnregisterPerUser: {
+        PerUserRedirect redirect;
+        call(operation == hp::Operation::RegisterPerUser);
+        return;
+    }
+    case hp::Operation::Capture: {
+        RegistryCapture capture;
+        call(true);
+        // What a failed registration left half written would mislead as much as it told.
+        if (reply.code != 0)
+            return;
+        std::vector<RegKeyRecord> records = capture.Read();
+        std::wstring text = RegKeysText(records);
+        if (text.size() > hp::kMaxTextUnits)
+            platform::ThrowFailure(ERROR_FILE_TOO_LARGE);
+        reply.payload.assign(text.begin(), text.end());
+        reply.keys = static_cast<std::uint32_t>(records.size());
+        for (const RegKeyRecord& record : records)
+            reply.values += static_cast<std::uint32_t>(record.values.size());
+        return;
+    }
+    }
+    reply.status = hp::Status::UnknownOperation;
+}
+
 hp::Reply Serve(const RegistrationLibrary* library, DWORD libraryError, std::uint32_t operation, const std::wstring& path)
 {
     hp::Reply reply;
@@ -60,15 +103,13 @@ hp::Reply Serve(const RegistrationLibrary* library, DWORD libraryError, std::uin
         reply.lastError = libraryError;
         return reply;
     }
-    if (operation != static_cast<std::uint32_t>(hp::Operation::Register)
-        && operation != static_cast<std::uint32_t>(hp::Operation::Unregister)) {
-        reply.status = hp::Status::UnknownOperation;
-        return reply;
+    try {
+        CallLibrary(*library, static_cast<hp::Operation>(operation), path, reply);
+    } catch (const platform::Failure& failure) {
+        reply = {};
+        reply.status = hp::Status::RegistryFailed;
+        reply.lastError = failure.Code();
     }
-    ::SetLastError(ERROR_SUCCESS);
-    reply.code = library->Call(operation == static_cast<std::uint32_t>(hp::Operation::Register), path);
-    // Only a load failure leaves an error that says something about the file.
-    reply.lastError = reply.code == -2 ? ::GetLastError() : 0;
     return reply;
 }
 

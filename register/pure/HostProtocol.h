@@ -3,10 +3,11 @@
 //
 // One request at a time, one reply to each, all fields little-endian 32-bit words:
 //   request: operation, path length in UTF-16 units, the path (no terminator);
-//   reply:   status, library code, host GetLastError after a load failure, payload length in UTF-16
+//   reply:   status, library code, host GetLastError after a load failure (or why the registry could
+//            not be redirected), number of keys and of values captured, payload length in UTF-16
 //            units, the payload.
-// The operation code leaves room for later operations (registering for the current user only,
-// capturing a registration as .reg text); the payload carries their text and is empty today.
+// Only Capture fills the counts and the payload: what the server wrote, as the keys' .reg text
+// without the file's header, and only when the library returned 0.
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -15,23 +16,32 @@
 
 namespace host_protocol {
 
-enum class Operation : std::uint32_t { Register = 1, Unregister = 2 };
+enum class Operation : std::uint32_t {
+    Register = 1,
+    Unregister = 2,
+    RegisterPerUser = 3,   // HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE point under HKEY_CURRENT_USER meanwhile
+    UnregisterPerUser = 4,
+    Capture = 5,           // registers into a scratch key and replies with what was written
+};
 
 enum class Status : std::uint32_t {
     Done = 0,          // the library was called; its code stands in the reply
     NoLibrary = 1,     // Pemrix32.DLL beside the host cannot be loaded: lastError says why
     UnknownOperation = 2,
+    RegistryFailed = 3, // the redirection or the capture failed, or its text is too long: lastError says why
 };
 
 struct Reply {
     Status status = Status::Done;
     std::int32_t code = 0;
     std::uint32_t lastError = 0;
+    std::uint32_t keys = 0, values = 0;
     std::u16string payload;
 };
 
 inline constexpr std::size_t kHeaderBytes = 8;       // request: operation and length
-inline constexpr std::size_t kReplyHeaderBytes = 16; // reply: status, code, lastError, payload length
+inline constexpr std::size_t kReplyHeaderBytes = 24; // reply: status, code, lastError, keys, values, payload length
+inline constexpr std::size_t kPayloadLengthOffset = 20;
 // A path or payload longer than this is refused: the longest Windows path is 32,767 units.
 inline constexpr std::uint32_t kMaxTextUnits = 1u << 20;
 
@@ -78,6 +88,8 @@ inline std::vector<std::uint8_t> EncodeReply(const Reply& reply)
     PutWord(out, static_cast<std::uint32_t>(reply.status));
     PutWord(out, static_cast<std::uint32_t>(reply.code));
     PutWord(out, reply.lastError);
+    PutWord(out, reply.keys);
+    PutWord(out, reply.values);
     PutWord(out, static_cast<std::uint32_t>(reply.payload.size()));
     PutText(out, reply.payload);
     return out;
@@ -98,6 +110,8 @@ inline Reply DecodeReplyHeader(const std::uint8_t* header)
     reply.status = static_cast<Status>(Word(header));
     reply.code = static_cast<std::int32_t>(Word(header + 4));
     reply.lastError = Word(header + 8);
+    reply.keys = Word(header + 12);
+    reply.values = Word(header + 16);
     return reply;
 }
 

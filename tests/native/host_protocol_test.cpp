@@ -24,13 +24,14 @@ TEST(HostProtocol, RequestAndReplyCarryTheirFieldsAndRefuseOversizedText)
     EXPECT_EQ(hp::TextUnits(request.data(), 4), 9u);
     EXPECT_EQ(hp::Text(request.data() + hp::kHeaderBytes, 9), u"C:\\登録.dll");
 
-    std::vector<std::uint8_t> reply = hp::EncodeReply({hp::Status::Done, -2, 126, u"text"});
+    std::vector<std::uint8_t> reply = hp::EncodeReply({hp::Status::Done, -2, 126, 3, 5, u"text"});
     ASSERT_EQ(reply.size(), hp::kReplyHeaderBytes + 8);
     hp::Reply decoded = hp::DecodeReplyHeader(reply.data());
     EXPECT_EQ(decoded.status, hp::Status::Done);
     EXPECT_EQ(decoded.code, -2);
     EXPECT_EQ(decoded.lastError, 126u);
-    EXPECT_EQ(hp::TextUnits(reply.data(), 12), 4u);
+    EXPECT_EQ(decoded.keys * 10 + decoded.values, 35u);
+    EXPECT_EQ(hp::TextUnits(reply.data(), hp::kPayloadLengthOffset), 4u);
 
     std::vector<std::uint8_t> huge{1, 0, 0, 0, 1, 0, 0x10, 0};
     EXPECT_EQ(hp::TextUnits(huge.data(), 4), std::nullopt);

@@ -1,11 +1,13 @@
-// Registration runs and batch files on the real window under Wine, checked with Wine's own reg.exe;
-// its cmd.exe and regsvr32.exe run the batch files written. Servers run in the registration hosts,
-// never in the window's process; the misbehaving ones take only their host with them.
+// Registration runs (for the machine, for the current user, into a .reg file) and batch files on the
+// real window under Wine, checked with Wine's own reg.exe and regsvr32.exe; its cmd.exe runs the batch
+// files written. Servers run in the registration hosts, never in the window's process; the misbehaving
+// ones take only their host with them.
 #include "TestSupport.h"
+#include "app/resource.h"
 #include "register/RegistrationHost.h"
-
 #include "platform/Text.h"
 #include "register/pure/BatchText.h"
+#include "register/RegistryRedirect.h"
 #include <algorithm>
 #include <cwchar>
 
@@ -80,6 +82,30 @@ struct WhileWaiting {
     }
 };
 
+bool KeyExists(HKEY root, const std::wstring& path)
+{
+    platform::UniqueKey key;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+// A type library's keys and values in HKEY_CLASSES_ROOT as .reg text, key paths upper-cased: a server's
+// "Typelib" stays so in an empty tree but opens "TypeLib" in the real one. Also counts keys and values.
+std::wstring RegisteredTree(const fixtures::TypeLibFixture& fixture, size_t* keys = nullptr, size_t* values = nullptr)
+{
+    platform::UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, TypeLibKey(fixture).c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return L"<none>";
+    std::vector<RegKeyRecord> records = ReadRegistryTree(key.get(), L"HKEY_CLASSES_ROOT\\" + TypeLibKey(fixture));
+    for (RegKeyRecord& record : records) {
+        ::CharUpperBuffW(record.path.data(), static_cast<DWORD>(record.path.size()));
+        if (values)
+            *values += record.values.size();
+    }
+    if (keys)
+        *keys = records.size();
+    return RegKeysText(records);
+}
+
 class RegistrationTest : public WindowTest {
 protected:
     // Named after the process, so that runs side by side never share a folder.
@@ -98,6 +124,8 @@ protected:
         SelectRows(rows);
     }
     std::wstring Log() const { return window->txtRes.Text(); }
+    // Chooses a menu item as the user does.
+    void Choose(UINT item) const { ::SendMessageW(window->Hwnd(), WM_COMMAND, MAKEWPARAM(item, 0), 0); }
     std::wstring Registered() const
     {
         return RegisteredFile(kFixtureA) + L"|" + RegisteredFile(kFixtureB) + L"|" + RegisteredFile(kFixtureSpace);
@@ -370,6 +398,91 @@ TEST(BatchCodePages, NamesConvertExactlyOrNotAtAll)
     EXPECT_EQ(convert(L"é.dll", 932), "<none>");
     EXPECT_EQ(convert(L"é.dll", 1252), "\xe9.dll");
     EXPECT_EQ(convert(L"\x101.dll", 1252), "<none>"); // no best-fit "a" for "ā"
+}
+
+TEST_F(RegistrationTest, ForTheCurrentUserALibraryGoesUnderHkcuOnlyIsListedAndLeavesAgain)
+{
+    const fixtures::TypeLibFixture& fixture = kFixtureB;
+    const std::wstring classesKey = L"Software\\Classes\\" + TypeLibKey(fixture);
+    struct Cleanup {
+        std::wstring key;
+        ~Cleanup() { ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
+    } cleanup{classesKey};
+    TypeLibsCleared cleared{&fixture};
+    Copy(fixture.file);
+    Show();
+    Select({fixture.file});
+    const std::wstring path = folder.Path() + fixture.file, row = fixture.name + (L"|" + path) + L"|1";
+
+    Choose(IDM_R2);
+    EXPECT_WTEXT_EQ(RunLog(L"を現在のユーザーに登録"), Log());
+    std::wstring value(MAX_PATH, L'\0');
+    DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    const std::wstring file = classesKey + L"\\" + fixture.version + L"\\0\\" + fixtures::kPlatformKey;
+    EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, file.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(), &size), ERROR_SUCCESS);
+    EXPECT_WTEXT_EQ(path, value.c_str());
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, classesKey));
+    EXPECT_TRUE(Listed(row)) << "the scan after the run shows the user's library";
+    EXPECT_EQ(RunState(), "busy panel close !toolbar !menus");
+    // While the panel is up, the items are neither offered nor start a run.
+    ::SendMessageW(window->Hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(window->mnuReg.Handle()), frmMirdal::RegistryMenuPosition);
+    EXPECT_FALSE(window->mnuReg.IsEnabled(IDM_R3));
+    Choose(IDM_R3);
+    EXPECT_WTEXT_EQ(RunLog(L"を現在のユーザーに登録"), Log());
+    window->cmdClose_Click();
+
+    Choose(IDM_R3);
+    EXPECT_WTEXT_EQ(RunLog(L"を現在のユーザーから解除"), Log());
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, classesKey));
+    EXPECT_FALSE(Listed(row));
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
+TEST_F(RegistrationTest, AnExportWritesWhatRegsvr32WouldRegisterAndLeavesTheRegistryAsItWas)
+{
+    const fixtures::TypeLibFixture& fixture = kFixtureA;
+    TypeLibsCleared cleared{&fixture};
+    Copy(fixture.file);
+    folder.File(L"x.dll", 64);
+    Show();
+    Select({fixture.file, L"x.dll"});
+    const std::wstring path = folder.Path() + fixture.file, regFile = folder.Path() + L"登録 A.reg";
+
+    prompter.AnswerSave(L"");
+    Choose(IDM_R4);
+    ASSERT_EQ(prompter.saveRequests.size(), 1u);
+    const platform::SaveFileRequest& request = prompter.saveRequests[0];
+    EXPECT_WTEXT_EQ(L"*.reg(ﾚｼﾞｽﾄﾘﾌｧｲﾙ)|*.reg|" + folder.Path(), request.filter + L"|" + request.initialFolder);
+    EXPECT_EQ(request.flags, 0x806u);
+    EXPECT_EQ(RunState(), "!busy !panel close toolbar menus") << "a cancelled dialog changes nothing";
+
+    prompter.AnswerSave(regFile);
+    Choose(IDM_R4);
+    EXPECT_WTEXT_EQ(L"<none>", RegisteredTree(fixture));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Mirdal\\Capture"));
+    EXPECT_EQ(RunState(), "busy panel close !toolbar !menus");
+    const std::wstring exportLog = Log();
+    window->cmdClose_Click();
+
+    // The file, imported by Wine's reg.exe, gives what regsvr32 registers.
+    ASSERT_EQ(RunProgram(L"reg.exe import \"" + regFile + L"\""), 0u);
+    const std::wstring imported = RegisteredTree(fixture);
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, TypeLibKey(fixture).c_str());
+    ASSERT_EQ(RunProgram(L"regsvr32.exe /s \"" + path + L"\""), 0u);
+    size_t keys = 0, values = 0;
+    EXPECT_WTEXT_EQ(RegisteredTree(fixture, &keys, &values), imported);
+    const std::map<std::wstring, std::wstring> outcomes{
+        {fixture.file, L"登録/解除に成功しました。\r\nキー " + std::to_wstring(keys) + L" 個、値 " + std::to_wstring(values) + L" 個を取り込みました。"},
+        {L"x.dll", L"OCX/DLLのロードに失敗\r\nPE形式のファイルではないため、読み込んでいません。"}};
+    EXPECT_WTEXT_EQ(RunLog(L"の登録内容を書き出し", outcomes, L"書き出し先 " + regFile + L"\r\n書き出し終了"), exportLog);
+    EXPECT_TRUE(prompter.messages.empty());
+
+    // A file that cannot be written: the system's text in the critical message.
+    prompter.AnswerSave(folder.Path() + L"gone\\x.reg");
+    Choose(IDM_R4);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_WTEXT_EQ(std::to_wstring(ERROR_PATH_NOT_FOUND) + L"|" + SystemText(ERROR_PATH_NOT_FOUND),
+                    prompter.messages[0].title + L"|" + prompter.messages[0].text);
 }
 
 } // namespace

@@ -269,7 +269,8 @@ std::string WindowTest::RunState() const
     return state;
 }
 
-std::wstring WindowTest::RunLog(const std::wstring& verb, const std::map<std::wstring, std::wstring>& outcomes) const
+std::wstring WindowTest::RunLog(const std::wstring& verb, const std::map<std::wstring, std::wstring>& outcomes,
+                                const std::wstring& ending) const
 {
     std::wstring log;
     for (int row : SelectedRows()) {
@@ -277,7 +278,7 @@ std::wstring WindowTest::RunLog(const std::wstring& verb, const std::map<std::ws
         log += window->FileRowAt(row).key + verb + L"\r\n" + (outcome == outcomes.end() ? L"登録/解除に成功しました。" : outcome->second) +
                L"\r\n\r\n";
     }
-    return log + L"登録/解除終了";
+    return log + ending;
 }
 
 std::vector<std::wstring> WindowTest::LibraryRows() const

@@ -155,7 +155,8 @@ protected:
     // "busy panel close toolbar menus", each marked "!" when off.
     std::string RunState() const;
     // The log of a run over the selected rows in list order; rows missing from outcomes succeed.
-    std::wstring RunLog(const std::wstring& verb, const std::map<std::wstring, std::wstring>& outcomes = {}) const;
+    std::wstring RunLog(const std::wstring& verb, const std::map<std::wstring, std::wstring>& outcomes = {},
+                        const std::wstring& ending = L"登録/解除終了") const;
     // The library list as sorted "name|path|image" rows.
     std::vector<std::wstring> LibraryRows() const;
 
