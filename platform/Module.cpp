@@ -48,4 +48,14 @@ FileVersion ReadFileVersion(const std::wstring& path)
             LOWORD(fixed->dwFileVersionLS)};
 }
 
+bool WindowsIs64Bit()
+{
+#if defined(_WIN64)
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
 } // namespace platform

@@ -15,5 +15,7 @@ std::wstring ExecutableFolder();
 std::wstring ExecutableBaseName();
 // The fixed version of a file's version resource; all zero when it has none.
 FileVersion ReadFileVersion(const std::wstring& path);
+// Whether Windows itself is 64-bit, whatever the bitness of this process.
+bool WindowsIs64Bit();
 
 } // namespace platform

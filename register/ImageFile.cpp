@@ -1,4 +1,5 @@
 #include "register/ImageFile.h"
+#include "platform/Module.h"
 #include "register/pure/DllSearch.h"
 #include "platform/UniqueHandle.h"
 #include <windows.h>
@@ -32,20 +33,10 @@ std::wstring SystemText(F&& get)
     return length > 0 && length <= MAX_PATH ? std::wstring(buffer, length) : std::wstring();
 }
 
-bool IsWindows64()
-{
-#if defined(_WIN64)
-    return true;
-#else
-    BOOL wow64 = FALSE;
-    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
-#endif
-}
-
 std::wstring SystemFolderOf(pe::Machine machine)
 {
     bool process64 = sizeof(void*) == 8;
-    switch (pe::SystemFolderFor(machine, process64, IsWindows64())) {
+    switch (pe::SystemFolderFor(machine, process64, platform::WindowsIs64Bit())) {
     case pe::SystemFolder::SysWow64: return SystemText(::GetSystemWow64DirectoryW);
     case pe::SystemFolder::SysNative: {
         std::wstring windows = SystemText(::GetSystemWindowsDirectoryW);

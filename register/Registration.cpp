@@ -108,7 +108,7 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
 {
     std::optional<pe::ImageFacts> facts = ReadImageFile(path);
     // A file that cannot be read goes to the host of this build, whose load failure says why.
-    HostRoute route = facts ? RouteImage(facts->machine, RegistrationHosts::WindowsIs64Bit())
+    HostRoute route = facts ? RouteImage(facts->machine, platform::WindowsIs64Bit())
                             : (sizeof(void*) == 8 ? HostRoute::X64Host : HostRoute::X86Host);
     switch (route) {
     case HostRoute::NotPe: return {-2, Text(IDS_WHY_NOT_PE)};

@@ -58,7 +58,7 @@ DWORD RegistrationHost::Start()
         if (attempt == 2 || error != ERROR_INTERNAL_ERROR)
             return error;
     }
-    ::CloseHandle(process.hThread);
+    platform::UniqueHandle thread(process.hThread);
     process_.reset(process.hProcess);
     return ERROR_SUCCESS;
 }
@@ -220,14 +220,4 @@ RegistrationHost& RegistrationHosts::For(bool x64)
         host = std::make_unique<RegistrationHost>(platform::ExecutableFolder() + folder + L"MirdalHost.exe");
     }
     return *host;
-}
-
-bool RegistrationHosts::WindowsIs64Bit()
-{
-#if defined(_WIN64)
-    return true;
-#else
-    BOOL wow64 = FALSE;
-    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
-#endif
 }

@@ -65,7 +65,6 @@ class RegistrationHosts {
 public:
     // The host for 32-bit servers (x86) or 64-bit servers.
     RegistrationHost& For(bool x64);
-    static bool WindowsIs64Bit();
 
 private:
     std::unique_ptr<RegistrationHost> x86_, x64_;
