@@ -68,7 +68,7 @@ void frmMirdal::LoadImageLists()
 
 void frmMirdal::CreateToolBar()
 {
-    // The bar is placed by the window (DockBars), so that its height is exactly the one it is given.
+    // The bar is placed by the window (DockBars), which gives it its height.
     tlbMirdal.Attach(CreateChild(hwnd_, TOOLBARCLASSNAMEW,
                                  ChildStyle | WS_TABSTOP | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE
                                      | CCS_NOPARENTALIGN | CCS_NODIVIDER,
@@ -96,6 +96,7 @@ void frmMirdal::CreateToolBar()
         b.iString = reinterpret_cast<INT_PTR>(captions[i].c_str());
         if (entry.separatorAfter) {
             TBBUTTON& separator = buttons.emplace_back();
+            separator.fsState = TBSTATE_ENABLED;
             separator.fsStyle = BTNS_SEP;
             separator.iString = -1;
         }
