@@ -1,4 +1,5 @@
 #include "app/frmMirdal.h"
+#include "app/pure/CommandTable.h"
 #include "app/resource.h"
 #include "platform/ScopedFlag.h"
 
@@ -15,14 +16,12 @@ void frmMirdal::mnuF_Click(short index)
     switch (index) {
     case 0:
     case 1:
-        if (!StartRun([&] { RunRegistration(index == 0); }))
-            return;
-        ListRegisteredLibraries();
-        UpdateCommandState();
-        break;
     case 3:
-        if (!StartRun([&] { CreateBatchFiles(); }))
+        if (!StartRun([&] { index == 3 ? CreateBatchFiles() : RunRegistration(index == 0); }))
             return;
+        // Batch writing changes nothing in the registry: no scan follows it.
+        if (index != 3)
+            ListRegisteredLibraries();
         UpdateCommandState();
         break;
     case 5:
@@ -109,19 +108,15 @@ void frmMirdal::mnuV_Click(short index)
 void frmMirdal::tlbMirdal_ButtonClick(const platform::ToolButton& button)
 {
     HWND hwnd = hwnd_;
-    std::wstring key = button.Key();
-    if (key == btnReg.Key()) {
-        mnuF_Click(0);
-    } else if (key == btnUnreg.Key()) {
-        mnuF_Click(1);
-    } else if (key == btnRegBat.Key()) {
-        mnuF_Click(3);
-    } else if (key == btnRegRead.Key()) {
-        mnuR_Click(0);
-    } else if (key == btnView.Key()) {
-        int style = static_cast<int>(lsvFile.Style());
-        if (style >= 0 && style <= 3)
-            mnuV_Click(static_cast<short>((style + 1) % 4));
+    if (const commands::ToolCommand* entry = commands::FindByKey(button.Key())) {
+        switch (entry->handler) {
+        case commands::Handler::FileItem: mnuF_Click(entry->item); break;
+        case commands::Handler::RegistryItem: mnuR_Click(entry->item); break;
+        case commands::Handler::NextView:
+            if (std::optional<short> next = commands::NextViewStyle(static_cast<int>(lsvFile.Style())))
+                mnuV_Click(*next);
+            break;
+        }
     }
     // Quit destroys the window and this object with it; nothing is left to refresh then.
     if (::IsWindow(hwnd))
@@ -130,15 +125,21 @@ void frmMirdal::tlbMirdal_ButtonClick(const platform::ToolButton& button)
 
 void frmMirdal::tlbMirdal_ButtonDropDown(const platform::ToolButton& button)
 {
-    // While a run holds the View menu disabled, the arrow opens nothing, as a right click does.
-    if (button.Key() != btnView.Key() || !mnuMain.IsPositionEnabled(ViewMenuPosition))
+    const commands::ToolCommand* entry = commands::FindByKey(button.Key());
+    if (!entry || entry->handler != commands::Handler::NextView)
         return;
     RECT rc = button.Rect();
     POINT point{rc.left, rc.bottom};
     ::MapWindowPoints(tlbMirdal.Hwnd(), hwnd_, &point, 1);
     ::ClientToScreen(hwnd_, &point);
-    ::TrackPopupMenu(mnuView.Handle(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, hwnd_,
-                     nullptr);
+    ShowViewMenu(point);
+}
+
+// While a run holds the View menu disabled, neither the View arrow nor a right click opens it.
+void frmMirdal::ShowViewMenu(POINT screen)
+{
+    if (mnuMain.IsPositionEnabled(ViewMenuPosition))
+        mnuView.TrackPopup(hwnd_, screen);
 }
 
 void frmMirdal::lsvFile_MouseDown(int button, int, int x, int y)
@@ -148,13 +149,8 @@ void frmMirdal::lsvFile_MouseDown(int button, int, int x, int y)
     int row = lsvFile.HitTest(x, y);
     POINT screen{x, y};
     ::ClientToScreen(lsvFile.Hwnd(), &screen);
-    if (row < 0) {
-        if (!mnuMain.IsPositionEnabled(ViewMenuPosition))
-            return;
-        ::TrackPopupMenu(mnuView.Handle(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd_,
-                         nullptr);
-        return;
-    }
+    if (row < 0)
+        return ShowViewMenu(screen);
     // While a run holds the File menu disabled, its pop-up is not offered either.
     if (!lsvFile.IsSelected(row) || !mnuMain.IsPositionEnabled(FileMenuPosition))
         return;
@@ -163,8 +159,7 @@ void frmMirdal::lsvFile_MouseDown(int button, int, int x, int y)
     // The chosen command runs before the pop-up returns, so the items come back only afterwards. The
     // window may be gone by then, and this object with it: only the copied handle is read.
     HWND hwnd = hwnd_;
-    UINT command = ::TrackPopupMenu(mnuFile.Handle(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD,
-                                    screen.x, screen.y, 0, hwnd, nullptr);
+    UINT command = mnuFile.TrackPopup(hwnd, screen, true);
     if (command && ::IsWindow(hwnd))
         ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
     if (::IsWindow(hwnd)) {

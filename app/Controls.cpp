@@ -1,23 +1,19 @@
 #include "app/frmMirdal.h"
 #include "app/Texts.h"
+#include "app/pure/CommandTable.h"
 #include "app/pure/PaneLayout.h"
 #include "app/resource.h"
 #include "platform/Dpi.h"
+#include <array>
 #include <iterator>
+#include <vector>
 #include <windowsx.h>
 
 namespace {
 
 constexpr DWORD ChildStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+constexpr UINT_PTR SubclassId = 1;
 
-// Keys of the toolbar buttons; TBBUTTON::dwData points at them.
-constexpr wchar_t KeyReg[] = L"Reg";
-constexpr wchar_t KeyUnreg[] = L"Unreg";
-constexpr wchar_t KeyRegRead[] = L"RegRead";
-constexpr wchar_t KeyRegBat[] = L"RegBat";
-constexpr wchar_t KeyView[] = L"View";
-
-// Positions of the pictures in the toolbar strip: View, RegBat, UnregBat, BatPath, Reg, Unreg, (none), RegRead.
 struct Column {
     unsigned header;
     int twips;
@@ -31,8 +27,6 @@ constexpr Column LibraryColumns[] = {{IDS_COL_LIBNAME, 3000, LVCFMT_LEFT},
                                      {IDS_COL_VERSION, 1440, LVCFMT_LEFT},
                                      {IDS_COL_PATH, 4000, LVCFMT_LEFT},
                                      {IDS_COL_CLSID, 6000, LVCFMT_LEFT}};
-
-enum ToolPicture { PicView = 0, PicRegBat = 1, PicReg = 4, PicUnreg = 5, PicRegRead = 7 };
 
 HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, DWORD exStyle, int id, const wchar_t* text = L"")
 {
@@ -74,7 +68,7 @@ void frmMirdal::LoadImageLists()
 
 void frmMirdal::CreateToolBar()
 {
-    // The bar is placed by the window (DockBars), so that its height is exactly 37 pixels.
+    // The bar is placed by the window (DockBars), which gives it its height.
     tlbMirdal.Attach(CreateChild(hwnd_, TOOLBARCLASSNAMEW,
                                  ChildStyle | WS_TABSTOP | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE
                                      | CCS_NOPARENTALIGN | CCS_NODIVIDER,
@@ -83,29 +77,31 @@ void frmMirdal::CreateToolBar()
     tlbMirdal.Send(TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
     tlbMirdal.Send(TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(imlMirdal.get()));
 
-    static const std::wstring captions[] = {Text(IDS_BTN_REG), Text(IDS_BTN_UNREG), Text(IDS_BTN_REGREAD),
-                                            Text(IDS_BTN_REGBAT), Text(IDS_BTN_VIEW)};
-    auto button = [](int picture, int command, BYTE style, const std::wstring* caption, const wchar_t* key) {
-        TBBUTTON b{};
-        b.iBitmap = picture;
-        b.idCommand = command;
+    using commands::ToolCommands;
+    static const auto captions = [] {
+        std::array<std::wstring, std::size(ToolCommands)> texts;
+        for (size_t i = 0; i < texts.size(); ++i)
+            texts[i] = Text(ToolCommands[i].caption);
+        return texts;
+    }();
+    std::vector<TBBUTTON> buttons;
+    for (size_t i = 0; i < std::size(ToolCommands); ++i) {
+        const commands::ToolCommand& entry = ToolCommands[i];
+        TBBUTTON& b = buttons.emplace_back();
+        b.iBitmap = entry.picture;
+        b.idCommand = entry.command;
         b.fsState = TBSTATE_ENABLED;
-        b.fsStyle = style;
-        b.dwData = reinterpret_cast<DWORD_PTR>(key);
-        b.iString = caption ? reinterpret_cast<INT_PTR>(caption->c_str()) : -1;
-        return b;
-    };
-    TBBUTTON buttons[] = {
-        button(PicReg, IDC_BTN_REG, BTNS_BUTTON, &captions[0], KeyReg),
-        button(PicUnreg, IDC_BTN_UNREG, BTNS_BUTTON, &captions[1], KeyUnreg),
-        button(0, 0, BTNS_SEP, nullptr, nullptr),
-        button(PicRegRead, IDC_BTN_REGREAD, BTNS_BUTTON, &captions[2], KeyRegRead),
-        button(0, 0, BTNS_SEP, nullptr, nullptr),
-        button(PicRegBat, IDC_BTN_REGBAT, BTNS_BUTTON, &captions[3], KeyRegBat),
-        button(0, 0, BTNS_SEP, nullptr, nullptr),
-        button(PicView, IDC_BTN_VIEW, BTNS_DROPDOWN, &captions[4], KeyView),
-    };
-    tlbMirdal.Send(TB_ADDBUTTONSW, std::size(buttons), reinterpret_cast<LPARAM>(buttons));
+        b.fsStyle = entry.dropDown ? BTNS_DROPDOWN : BTNS_BUTTON;
+        b.dwData = reinterpret_cast<DWORD_PTR>(entry.key);
+        b.iString = reinterpret_cast<INT_PTR>(captions[i].c_str());
+        if (entry.separatorAfter) {
+            TBBUTTON& separator = buttons.emplace_back();
+            separator.fsState = TBSTATE_ENABLED;
+            separator.fsStyle = BTNS_SEP;
+            separator.iString = -1;
+        }
+    }
+    tlbMirdal.Send(TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
 }
 
 void frmMirdal::CreateStatusBar()
@@ -129,7 +125,7 @@ void frmMirdal::CreateLists()
     lsvFile.SetImageList(imlFileL.get(), LVSIL_NORMAL);
     lsvFile.SetImageList(imlFileS.get(), LVSIL_SMALL);
     lsvReg.SetImageList(imlFileS.get(), LVSIL_SMALL);
-    ::SetWindowSubclass(lsvFile.Hwnd(), FileListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    ::SetWindowSubclass(lsvFile.Hwnd(), FileListProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
 
     for (int i = 0; i < 4; ++i) {
         const Column& f = FileColumns[i];
@@ -152,7 +148,7 @@ void frmMirdal::CreateResultPanel()
 {
     // A plain container; its subclass reports its size changes and passes its button's clicks on.
     picRes.Attach(CreateChild(hwnd_, WC_STATICW, WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | SS_NOTIFY, 0, IDC_PICRES));
-    ::SetWindowSubclass(picRes.Hwnd(), PanelProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    ::SetWindowSubclass(picRes.Hwnd(), PanelProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
     txtRes.Attach(CreateChild(picRes.Hwnd(), WC_EDITW,
                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE
                                   | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_READONLY | ES_NOHIDESEL,
@@ -174,15 +170,14 @@ void frmMirdal::ApplyFonts()
     SizeStatusPanels();
 }
 
-// Buttons are 57 x 35 pixels with the caption under the picture; the padding is taken out so that
-// the tall line spacing of CJK fonts does not grow them.
+// The caption goes under the picture; the padding is taken out so that the tall line spacing of
+// CJK fonts does not grow the buttons.
 void frmMirdal::SizeToolBarButtons()
 {
-    int scale = static_cast<int>(Dpi());
-    int width = ::MulDiv(57, scale, 96);
+    int width = layout::ScalePixels(layout::ToolButtonWidth, Dpi());
     tlbMirdal.Send(TB_SETPADDING, 0, MAKELPARAM(0, 0));
     tlbMirdal.Send(TB_SETBUTTONWIDTH, 0, MAKELPARAM(width, width));
-    tlbMirdal.Send(TB_SETBUTTONSIZE, 0, MAKELPARAM(width, ::MulDiv(35, scale, 96)));
+    tlbMirdal.Send(TB_SETBUTTONSIZE, 0, MAKELPARAM(width, layout::ScalePixels(layout::ToolButtonHeight, Dpi())));
 }
 
 LRESULT CALLBACK frmMirdal::PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
@@ -198,7 +193,7 @@ LRESULT CALLBACK frmMirdal::PanelProc(HWND hwnd, UINT message, WPARAM wParam, LP
     case WM_CTLCOLOREDIT:
         return ::SendMessageW(window->hwnd_, message, wParam, lParam);
     case WM_NCDESTROY:
-        ::RemoveWindowSubclass(hwnd, PanelProc, 1);
+        ::RemoveWindowSubclass(hwnd, PanelProc, SubclassId);
         break;
     }
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
@@ -217,7 +212,7 @@ LRESULT CALLBACK frmMirdal::FileListProc(HWND hwnd, UINT message, WPARAM wParam,
         });
         return 0;
     case WM_NCDESTROY:
-        ::RemoveWindowSubclass(hwnd, FileListProc, 1);
+        ::RemoveWindowSubclass(hwnd, FileListProc, SubclassId);
         break;
     }
     return ::DefSubclassProc(hwnd, message, wParam, lParam);

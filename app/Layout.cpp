@@ -1,6 +1,6 @@
 #include "app/frmMirdal.h"
 #include "app/pure/PaneLayout.h"
-#include <algorithm>
+#include "platform/DeviceContext.h"
 
 void frmMirdal::OnSize()
 {
@@ -13,11 +13,8 @@ void frmMirdal::DockBars()
 {
     RECT client = platform::Window(hwnd_).ClientRect();
     unsigned dpi = Dpi();
-    // 37 pixels hold buttons of 35; a caption font with taller lines makes the buttons taller,
-    // and then the bar grows with them rather than cutting their captions.
-    int buttonHeight = HIWORD(tlbMirdal.Send(TB_GETBUTTONSIZE));
-    int toolbarHeight = std::max(::MulDiv(37, static_cast<int>(dpi), 96), buttonHeight + 2);
-    int statusHeight = ::MulDiv(26, static_cast<int>(dpi), 96);
+    int toolbarHeight = layout::ToolBarHeight(dpi, HIWORD(tlbMirdal.Send(TB_GETBUTTONSIZE)));
+    int statusHeight = layout::ScalePixels(layout::StatusBarHeight, dpi);
     tlbMirdal.Move(0, 0, client.right, toolbarHeight);
     stbMirdal.Move(0, client.bottom - statusHeight, client.right, statusHeight);
     SizeStatusPanels();
@@ -27,12 +24,12 @@ void frmMirdal::SizeStatusPanels()
 {
     // The count panel is as wide as its text; the path panel takes the rest.
     std::wstring count = stbMirdal.PanelText(0);
-    HDC dc = ::GetDC(stbMirdal.Hwnd());
-    HGDIOBJ old = ::SelectObject(dc, font_ ? font_.get() : ::GetStockObject(DEFAULT_GUI_FONT));
     SIZE extent{};
-    ::GetTextExtentPoint32W(dc, count.c_str(), static_cast<int>(count.size()), &extent);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(stbMirdal.Hwnd(), dc);
+    {
+        platform::WindowDC dc(stbMirdal.Hwnd());
+        platform::SelectedObject font(dc.get(), font_ ? font_.get() : ::GetStockObject(DEFAULT_GUI_FONT));
+        ::GetTextExtentPoint32W(dc.get(), count.c_str(), static_cast<int>(count.size()), &extent);
+    }
     int padding = ::MulDiv(12, static_cast<int>(Dpi()), 96);
     stbMirdal.SetParts({extent.cx + padding, -1});
 }
@@ -77,15 +74,14 @@ void frmMirdal::Form_Paint(HDC dc)
     int width = window.right - window.left;
     platform::UniquePen shadow(::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNSHADOW)));
     platform::UniquePen highlight(::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNHIGHLIGHT)));
-    HGDIOBJ old = ::SelectObject(dc, shadow.get());
-    int y = layout::TwipsToPixels(h, dpi);
-    ::MoveToEx(dc, 0, y, nullptr);
-    ::LineTo(dc, width, y);
-    ::SelectObject(dc, highlight.get());
-    y = layout::TwipsToPixels(h + 15, dpi);
-    ::MoveToEx(dc, 0, y, nullptr);
-    ::LineTo(dc, width, y);
-    ::SelectObject(dc, old);
+    auto line = [&](const platform::UniquePen& pen, long twips) {
+        platform::SelectedObject selected(dc, pen.get());
+        int y = layout::TwipsToPixels(twips, dpi);
+        ::MoveToEx(dc, 0, y, nullptr);
+        ::LineTo(dc, width, y);
+    };
+    line(shadow, h);
+    line(highlight, h + 15);
 }
 
 void frmMirdal::picRes_Resize()

@@ -1,5 +1,6 @@
 #include "app/frmMirdal.h"
 #include "app/Texts.h"
+#include "app/pure/CommandTable.h"
 #include "app/pure/PaneLayout.h"
 #include "app/pure/StoredView.h"
 #include "app/resource.h"
@@ -40,11 +41,12 @@ void frmMirdal::Form_Load()
     // visible, cost a relayout of each list on screen. Placed now, that WM_SIZE finds them in place.
     OnSize();
 
-    btnReg = platform::ToolButton::Find(tlbMirdal, L"Reg");
-    btnUnreg = platform::ToolButton::Find(tlbMirdal, L"Unreg");
-    btnRegRead = platform::ToolButton::Find(tlbMirdal, L"RegRead");
-    btnRegBat = platform::ToolButton::Find(tlbMirdal, L"RegBat");
-    btnView = platform::ToolButton::Find(tlbMirdal, L"View");
+    auto find = [&](int command) { return platform::ToolButton::Find(tlbMirdal, commands::FindByCommand(command)->key); };
+    btnReg = find(IDC_BTN_REG);
+    btnUnreg = find(IDC_BTN_UNREG);
+    btnRegRead = find(IDC_BTN_REGREAD);
+    btnRegBat = find(IDC_BTN_REGBAT);
+    btnView = find(IDC_BTN_VIEW);
     pnlFCount = platform::StatusPanel(stbMirdal, 0);
     pnlPath = platform::StatusPanel(stbMirdal, 1);
 

@@ -1,18 +1,17 @@
 #include "app/frmMirdal.h"
 #include "app/Texts.h"
+#include "app/pure/CommandTable.h"
 #include "app/resource.h"
 #include "browse/DropTarget.h"
 #include "platform/Dpi.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
 #include "platform/WaitCursor.h"
-#include "register/RegistrationHost.h"
 #include <windowsx.h>
 
 namespace {
 
 constexpr wchar_t WindowClassName[] = L"frmMirdal";
-constexpr UINT_PTR SubclassId = 1;
 
 ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure)
 {
@@ -180,10 +179,8 @@ void frmMirdal::OnCommand(int id, int code, HWND control)
         return;
     }
     if (control == tlbMirdal.Hwnd()) {
-        // One button at most: its command may have destroyed the window and this object with it.
-        for (const auto* button : {&btnReg, &btnUnreg, &btnRegRead, &btnRegBat, &btnView})
-            if (button->Command() == id)
-                return tlbMirdal_ButtonClick(*button);
+        if (const commands::ToolCommand* entry = commands::FindByCommand(id))
+            tlbMirdal_ButtonClick(platform::ToolButton(tlbMirdal, entry->command, entry->key));
         return;
     }
     if (id >= IDM_F0 && id <= IDM_F5)
@@ -202,11 +199,8 @@ LRESULT frmMirdal::OnNotify(NMHDR* header)
         return OnFileListNotify(header);
     if (header->hwndFrom == tlbMirdal.Hwnd() && header->code == TBN_DROPDOWN) {
         auto* info = reinterpret_cast<NMTOOLBARW*>(header);
-        for (const auto* button : {&btnReg, &btnUnreg, &btnRegRead, &btnRegBat, &btnView})
-            if (button->Command() == info->iItem) {
-                tlbMirdal_ButtonDropDown(*button);
-                break;
-            }
+        if (const commands::ToolCommand* entry = commands::FindByCommand(info->iItem))
+            tlbMirdal_ButtonDropDown(platform::ToolButton(tlbMirdal, entry->command, entry->key));
         return TBDDRET_DEFAULT;
     }
     return 0;

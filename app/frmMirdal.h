@@ -10,7 +10,6 @@
 #include "platform/UniqueHandle.h"
 #include "browse/pure/FileText.h"
 #include "register/pure/HostProtocol.h"
-#include "registry/LibraryScan.h"
 #include "platform/Failure.h"
 #include <ole2.h>
 #include <functional>
@@ -22,6 +21,7 @@
 #include <vector>
 
 class FileDropTarget;
+class LibraryScan;
 class RegistrationHosts;
 
 class frmMirdal {
@@ -52,6 +52,8 @@ public:
     void tlbMirdal_ButtonClick(const platform::ToolButton& button);
     void tlbMirdal_ButtonDropDown(const platform::ToolButton& button);
     void lsvFile_MouseDown(int button, int shift, int x, int y);
+    // The View menu as a pop-up at a point of the screen, unless a run holds it disabled.
+    void ShowViewMenu(POINT screen);
 
     // Command enablement.
     void UpdateCommandState();
@@ -191,10 +193,15 @@ private:
     bool runGoing_ = false;
     HWND focusBeforeRun_ = nullptr;
     std::vector<HWND> tabOrder_;
-    LibraryScan libraryScan_;
-
+    // Parts whose types live in their own folders, which also say how each goes.
+    struct PartDeleter {
+        void operator()(LibraryScan* scan) const noexcept;
+        void operator()(RegistrationHosts* hosts) const noexcept;
+    };
+    // Made at the first scan.
+    std::unique_ptr<LibraryScan, PartDeleter> libraryScan_;
     // The registration hosts, started at the first file of their bitness and kept until the window goes.
-    std::unique_ptr<RegistrationHosts> hosts_;
+    std::unique_ptr<RegistrationHosts, PartDeleter> hosts_;
 };
 
 template <class F>

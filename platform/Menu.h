@@ -44,6 +44,14 @@ public:
         return buffer;
     }
 
+    // Shows the menu as a pop-up, its top-left corner at a point of the screen, until it closes. With
+    // `returnCommand` the chosen command is returned rather than sent to the owner.
+    UINT TrackPopup(HWND owner, POINT screen, bool returnCommand = false) const
+    {
+        UINT flags = TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | (returnCommand ? TPM_RETURNCMD : 0);
+        return static_cast<UINT>(::TrackPopupMenu(menu_, flags, screen.x, screen.y, 0, owner, nullptr));
+    }
+
     // Menus have no hidden items: hiding removes the item, keeping what is needed to put it back.
     struct RemovedItem {
         UINT type = 0;

@@ -78,6 +78,8 @@ void WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& b
 
 } // namespace
 
+void frmMirdal::PartDeleter::operator()(RegistrationHosts* hosts) const noexcept { delete hosts; }
+
 void frmMirdal::BeginReport()
 {
     IsBusy = true;
@@ -119,7 +121,7 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     }
     const bool x64 = route == HostRoute::X64Host;
     if (!hosts_)
-        hosts_ = std::make_unique<RegistrationHosts>();
+        hosts_.reset(new RegistrationHosts());
     HostOutcome outcome = hosts_->For(x64).Call(operation, path, pump);
     switch (outcome.kind) {
     case HostOutcome::Kind::CannotStart:

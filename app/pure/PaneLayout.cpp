@@ -1,4 +1,5 @@
 #include "app/pure/PaneLayout.h"
+#include <algorithm>
 #include <cmath>
 
 namespace layout {
@@ -47,5 +48,16 @@ ChildBox ComputeResultPanel(double panelWidth, double panelHeight, double button
 }
 
 long CentredOrigin(double screenSize, double windowSize) { return RoundHalfEven(screenSize - windowSize) / 2; }
+
+int ScalePixels(int pixels, unsigned dpi)
+{
+    long long product = static_cast<long long>(pixels) * dpi;
+    return static_cast<int>((product + (product < 0 ? -48 : 48)) / 96);
+}
+
+int ToolBarHeight(unsigned dpi, int buttonHeight)
+{
+    return std::max(ScalePixels(ToolBarMinHeight, dpi), buttonHeight + 2);
+}
 
 } // namespace layout

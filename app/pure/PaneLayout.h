@@ -32,6 +32,15 @@ struct ChildBox {
 // The result panel: its close button in the top-right corner, the log below it.
 ChildBox ComputeResultPanel(double panelWidth, double panelHeight, double buttonWidth, double buttonHeight);
 
+// Sizes in pixels at 96 DPI: the toolbar's buttons, the bar that holds them, the status bar.
+constexpr int ToolButtonWidth = 57, ToolButtonHeight = 35, ToolBarMinHeight = 37, StatusBarHeight = 26;
+
+// Pixels at 96 DPI scaled to `dpi`, rounded to nearest with halves away from zero (as MulDiv).
+int ScalePixels(int pixels, unsigned dpi);
+// The bar keeps its height unless a caption font with taller lines makes the buttons taller:
+// then it grows with them rather than cutting their captions.
+int ToolBarHeight(unsigned dpi, int buttonHeight);
+
 // The top-left of a window centred on the screen.
 long CentredOrigin(double screenSize, double windowSize);
 

@@ -13,18 +13,9 @@ class Workflow : public WindowTest {
 protected:
     // Made before the window, so that C:\ already holds it when the tree first lists C:\.
     ScratchFolder folder{L"workflow"};
-
-    void ClickAt(HWND control, RECT rc) const
-    {
-        POINT point{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}, screen = point;
-        ::ClientToScreen(control, &screen);
-        ::SetCursorPos(screen.x, screen.y);
-        ::SendMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
-        ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(point.x, point.y));
-        ::PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
-        Pump();
-    }
 };
+
+POINT Middle(RECT rc) { return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}; }
 
 TEST_F(Workflow, RegisterTwoFilesSeeThemRegisteredAndUnregisterThem)
 {
@@ -41,52 +32,39 @@ TEST_F(Workflow, RegisterTwoFilesSeeThemRegisteredAndUnregisterThem)
     window->trvDir.EnsureVisible(node);
     RECT label{};
     ASSERT_TRUE(TreeView_GetItemRect(window->trvDir.Hwnd(), node, &label, TRUE));
-    ClickAt(window->trvDir.Hwnd(), label);
+    ClickAt(window->trvDir.Hwnd(), Middle(label));
     EXPECT_EQ(window->trvDir.Selected(), node);
     ASSERT_EQ(Narrow(key), Narrow(window->pnlPath.Text()));
     ASSERT_EQ(Sorted(FileNames()), (std::vector<std::wstring>{kFixtureA.file, kFixtureB.file, L"other.ocx"}));
     EXPECT_TRUE(LibraryRows().empty());
-    EXPECT_FALSE(window->btnReg.Enabled());
-    EXPECT_TRUE(window->btnRegRead.Enabled());
 
     // 2. Two rows selected; the focus on the list offers "Reg".
     SelectRows({RowOf(kFixtureA.file), RowOf(kFixtureB.file)});
-    window->trvDir.Focus();
-    EXPECT_FALSE(window->btnReg.Enabled());
     window->lsvFile.Focus();
     Pump();
     ASSERT_TRUE(window->btnReg.Enabled());
 
     // 3-5. "Reg" registers both through the library, logs each, and the scan shows them at their path.
-    ClickAt(window->tlbMirdal.Hwnd(), window->btnReg.Rect());
+    ClickAt(window->tlbMirdal.Hwnd(), Middle(window->btnReg.Rect()));
     EXPECT_WTEXT_EQ(RunLog(L"を登録"), window->txtRes.Text());
     EXPECT_EQ(RunState(), "busy panel close !toolbar !menus");
-    EXPECT_TRUE(window->btnReg.Enabled()) << "the buttons keep their own recomputed state";
     // Image 1, the small icon of picture 2: the listed file itself.
     EXPECT_EQ(LibraryRows(), (std::vector<std::wstring>{kFixtureA.name + (L"|" + key) + kFixtureA.file + L"|1",
                                                         kFixtureB.name + (L"|" + key) + kFixtureB.file + L"|1"}));
     EXPECT_WTEXT_EQ(key + kFixtureA.file + L"|" + key + kFixtureB.file, RegisteredFile(kFixtureA) + L"|" + RegisteredFile(kFixtureB));
     EXPECT_TRUE(prompter.messages.empty());
 
-    // 6. The close box is refused until the panel is closed.
-    ::SendMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    ASSERT_TRUE(::IsWindow(window->Hwnd()));
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_WTEXT_EQ(L"登録/解除中です。終了できません", prompter.messages[0].text);
+    // 6. The panel is closed.
     ::SendMessageW(window->cmdClose.Hwnd(), BM_CLICK, 0, 0);
     Pump();
     EXPECT_EQ(RunState(), "!busy !panel close toolbar menus");
 
     // Unregistering takes them out of the scan.
-    ClickAt(window->tlbMirdal.Hwnd(), window->btnUnreg.Rect());
+    ClickAt(window->tlbMirdal.Hwnd(), Middle(window->btnUnreg.Rect()));
     EXPECT_WTEXT_EQ(RunLog(L"を解除"), window->txtRes.Text());
     EXPECT_TRUE(LibraryRows().empty());
     EXPECT_WTEXT_EQ(L"|", RegisteredFile(kFixtureA) + L"|" + RegisteredFile(kFixtureB));
-    window->cmdClose_Click();
-    ::SendMessageW(window->Hwnd(), WM_CLOSE, 0, 0);
-    EXPECT_FALSE(::IsWindow(window->Hwnd()));
-    window = nullptr;
-    EXPECT_EQ(prompter.messages.size(), 1u);
+    EXPECT_TRUE(prompter.messages.empty());
 }
 
 } // namespace

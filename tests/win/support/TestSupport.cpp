@@ -290,4 +290,17 @@ std::vector<std::wstring> WindowTest::LibraryRows() const
     return Sorted(rows);
 }
 
+// --- Input as the user gives it -------------------------------------------------------------
+
+void ClickAt(HWND control, POINT at)
+{
+    POINT screen = at;
+    ::ClientToScreen(control, &screen);
+    ::SetCursorPos(screen.x, screen.y);
+    ::SendMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+    ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    ::PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    Pump();
+}
+
 } // namespace testing_support

@@ -164,6 +164,12 @@ protected:
     frmMirdal* window = nullptr;
 };
 
+// --- Input as the user gives it -------------------------------------------------------------
+
+// A left click at a point of a control's client area, the pointer moved there first; the click is
+// posted, so that what it starts runs as it would from the message loop.
+void ClickAt(HWND control, POINT at);
+
 } // namespace testing_support
 
 // Reports the caller's line on failure.
