@@ -2,8 +2,8 @@
 #include "app/Texts.h"
 #include "app/pure/CommandTable.h"
 #include "app/resource.h"
-#include "browse/DropTarget.h"
 #include "platform/Dpi.h"
+#include "platform/DropTarget.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
 #include "platform/WaitCursor.h"
@@ -146,7 +146,7 @@ void frmMirdal::OnCreate()
     mnuReg = mnuMain.SubMenu(RegistryMenuPosition);
     mnuView = mnuMain.SubMenu(ViewMenuPosition);
     CreateControls();
-    dropTarget_ = new FileDropTarget(*this);
+    dropTarget_ = new platform::FileDropTarget([this](IDataObject* data) { lsvFile_OLEDragDrop(data); });
     ::RegisterDragDrop(lsvFile.Hwnd(), dropTarget_);
 }
 

@@ -8,7 +8,8 @@
 #include "platform/ToolBar.h"
 #include "platform/TreeView.h"
 #include "platform/UniqueHandle.h"
-#include "browse/pure/FileText.h"
+#include "browse/pure/FileRows.h"
+#include "browse/pure/FolderNodes.h"
 #include "register/pure/HostProtocol.h"
 #include "platform/Failure.h"
 #include <ole2.h>
@@ -20,7 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
-class FileDropTarget;
+namespace platform { class FileDropTarget; }
 class LibraryScan;
 class RegistrationHosts;
 
@@ -173,20 +174,17 @@ private:
     std::wstring BatchLine(int row, bool registering) const;
 
     void FillFileRowText(NMLVDISPINFOW* info) const;
-    void RebuildFileRowIndex();
 
     HWND hwnd_ = nullptr;
     platform::UniqueFont font_;
     HACCEL accelerators_ = nullptr;
-    FileDropTarget* dropTarget_ = nullptr;
+    platform::FileDropTarget* dropTarget_ = nullptr;
     bool programmaticTreeChange_ = false;
     bool unloaded_ = false;
     std::wstring appName_;
 
-    std::unordered_map<std::wstring, HTREEITEM> nodes_;
-    std::unordered_map<HTREEITEM, std::wstring> nodeKeys_;
-    std::vector<FileRow> fileRows_;
-    std::unordered_map<std::wstring, int> fileRowIndex_;
+    FolderNodes<HTREEITEM> nodes_;
+    FileRows fileRows_;
     std::unordered_map<std::wstring, std::wstring> fileTips_; // by row key, until the next listing
     bool sortDescending_ = false;
     bool listingComplete_ = false;

@@ -1,6 +1,7 @@
 #include "app/frmMirdal.h"
 #include "app/Texts.h"
 #include "app/resource.h"
+#include "browse/pure/FolderRule.h"
 #include "platform/FileSystem.h"
 #include "platform/Prompt.h"
 #include "platform/ScopedFlag.h"
@@ -20,30 +21,26 @@ constexpr int NoPicture = -1;
 
 HTREEITEM frmMirdal::FindNode(const std::wstring& key) const
 {
-    auto found = nodes_.find(key);
-    return found == nodes_.end() ? nullptr : found->second;
+    return nodes_.Find(key);
 }
 
 std::wstring frmMirdal::NodeKey(HTREEITEM node) const
 {
-    auto found = nodeKeys_.find(node);
-    return found == nodeKeys_.end() ? std::wstring() : found->second;
+    return nodes_.KeyOf(node);
 }
 
 namespace {
 
 struct NodeAdder {
     const platform::TreeView& tree;
-    std::unordered_map<std::wstring, HTREEITEM>& nodes;
-    std::unordered_map<HTREEITEM, std::wstring>& keys;
+    FolderNodes<HTREEITEM>& nodes;
 
     void operator()(HTREEITEM parent, const std::wstring& key, const std::wstring& text, int image, int selected) const
     {
         HTREEITEM node = tree.AddItem(parent, text, image, selected);
         if (!node)
             platform::ThrowFailure(ERROR_NOT_ENOUGH_MEMORY);
-        nodes[key] = node;
-        keys[node] = key;
+        nodes.Add(key, node);
     }
 };
 
@@ -52,7 +49,7 @@ struct NodeAdder {
 void frmMirdal::SetDriveTree()
 {
     platform::WaitCursor wait;
-    NodeAdder add{trvDir, nodes_, nodeKeys_};
+    NodeAdder add{trvDir, nodes_};
     std::vector<wchar_t> buffer(::GetLogicalDriveStringsW(0, nullptr) + 1, L'\0');
     DWORD length = ::GetLogicalDriveStringsW(static_cast<DWORD>(buffer.size()), buffer.data());
     if (length == 0 || length >= buffer.size())
@@ -68,14 +65,6 @@ void frmMirdal::SetDriveTree()
 
 namespace {
 
-// Only what the listing reports as a folder has its attributes read again: a folder of many files
-// would otherwise cost a read for each of them.
-bool IsShownEntry(const WIN32_FIND_DATAW& entry)
-{
-    return !platform::IsDotEntry(entry.cFileName) && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-           && !(entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-}
-
 // The names of the folders the tree shows under a folder, up to the first when one is enough. A folder
 // that cannot be listed (access denied, a broken link, a loop) counts as holding none: a user who may not
 // open a few system folders is not to be told so each time their parent is filled.
@@ -86,7 +75,10 @@ std::vector<std::wstring> ShownSubFolders(const std::wstring& path, bool firstOn
         platform::FolderListing listing(path + L"*");
         WIN32_FIND_DATAW entry;
         while (listing.Next(entry)) {
-            if (!IsShownEntry(entry) || !frmMirdal::IsFolder(path + entry.cFileName))
+            // Only what the listing reports as a folder has its attributes read again: a folder of many
+            // files would otherwise cost a read for each of them.
+            if (!folder_rule::IsShownFolder(entry.dwFileAttributes, entry.cFileName)
+                || !frmMirdal::IsFolder(path + entry.cFileName))
                 continue;
             names.emplace_back(entry.cFileName);
             if (firstOnly)
@@ -107,7 +99,7 @@ void frmMirdal::AddPlaceholderNode(const std::wstring& path)
         HTREEITEM parent = FindNode(platform::UpperCase(path));
         if (!parent)
             platform::ThrowFailure(ERROR_PATH_NOT_FOUND);
-        NodeAdder{trvDir, nodes_, nodeKeys_}(parent, platform::UpperCase(path + L"@"), L"@", NoPicture, NoPicture);
+        NodeAdder{trvDir, nodes_}(parent, nodes_.PlaceholderKey(platform::UpperCase(path)), L"@", NoPicture, NoPicture);
     } catch (const platform::Failure& failure) {
         platform::ShowMessage(hwnd_, failure.Description() + L"/0", std::to_wstring(failure.Code()), MB_OK | MB_ICONSTOP);
     }
@@ -115,23 +107,21 @@ void frmMirdal::AddPlaceholderNode(const std::wstring& path)
 
 bool frmMirdal::IsFolder(const std::wstring& path)
 {
-    DWORD attributes = platform::Attributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return folder_rule::IsFolder(platform::Attributes(path));
 }
 
 void frmMirdal::ExpandFolderNode(const std::wstring& path)
 {
-    std::wstring placeholderKey = platform::UpperCase(path + L"@");
+    std::wstring placeholderKey = nodes_.PlaceholderKey(platform::UpperCase(path));
     HTREEITEM placeholder = FindNode(placeholderKey);
     if (!placeholder)
         return;
     trvDir.DeleteItem(placeholder);
-    nodes_.erase(placeholderKey);
-    nodeKeys_.erase(placeholder);
+    nodes_.Remove(placeholderKey);
 
     platform::WaitCursor wait;
     HTREEITEM parent = FindNode(platform::UpperCase(path));
-    NodeAdder add{trvDir, nodes_, nodeKeys_};
+    NodeAdder add{trvDir, nodes_};
     std::vector<std::wstring> names = ShownSubFolders(path, false);
     for (const std::wstring& name : names)
         add(parent, platform::UpperCase(path + name + L"\\"), name, PictureFLD1, PictureFLD2);

@@ -2,7 +2,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
-#include <algorithm>
 
 namespace {
 
@@ -60,8 +59,7 @@ void frmMirdal::SetFileListView(std::wstring o_Path)
         lsvFile.DeleteAllItems();
         lsvFile.Refresh();
     }
-    fileRows_.clear();
-    fileRowIndex_.clear();
+    fileRows_.Clear();
     fileTips_.clear();
 
     platform::FolderListing listing(o_Path + L"*.*");
@@ -86,9 +84,8 @@ void frmMirdal::SetFileListView(std::wstring o_Path)
             // Length and date come with the listing itself: no second look at a file that may have gone.
             unsigned long long length =
                 (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-            fileRows_.push_back({o_Path + entry.cFileName, entry.cFileName, FormatFileSize(length), type,
-                                 LocalDateText(entry.ftLastWriteTime, zone, dateSeparator, timeSeparator)});
-            fileRowIndex_.emplace(fileRows_.back().key, static_cast<int>(fileRows_.size() - 1));
+            fileRows_.Add({o_Path + entry.cFileName, entry.cFileName, FormatFileSize(length), type,
+                           LocalDateText(entry.ftLastWriteTime, zone, dateSeparator, timeSeparator)});
             if (ULONGLONG now = ::GetTickCount64(); now - countShown >= 100) {
                 pnlFCount.SetText(std::to_wstring(fileRows_.size()));
                 countShown = now;
@@ -125,54 +122,24 @@ int frmMirdal::lsvFile_FindItem(const NMLVFINDITEMW& find) const
     const LVFINDINFOW& info = find.lvfi;
     if (!(info.flags & (LVFI_STRING | LVFI_PARTIAL)) || !info.psz)
         return -1;
-    return FindRowByName(fileRows_, info.psz, find.iStart, (info.flags & LVFI_PARTIAL) != 0, (info.flags & LVFI_WRAP) != 0);
+    return FindRowByName(fileRows_.Rows(), info.psz, find.iStart, (info.flags & LVFI_PARTIAL) != 0, (info.flags & LVFI_WRAP) != 0);
 }
 
 int frmMirdal::FindFileRow(const std::wstring& key) const
 {
-    auto found = fileRowIndex_.find(key);
-    return found == fileRowIndex_.end() ? -1 : found->second;
-}
-
-void frmMirdal::RebuildFileRowIndex()
-{
-    fileRowIndex_.clear();
-    for (size_t i = 0; i < fileRows_.size(); ++i)
-        fileRowIndex_.emplace(fileRows_[i].key, static_cast<int>(i));
+    return fileRows_.Find(key);
 }
 
 void frmMirdal::lsvFile_ColumnClick(int column)
 {
     sortDescending_ = !sortDescending_;
-    int sortKey = column - 1;
-    if (sortKey < 0 || sortKey > 3)
+    if (column < 1 || column > 4)
         return;
-    auto field = [sortKey](const FileRow& row) -> const std::wstring& {
-        switch (sortKey) {
-        case 1: return row.size;
-        case 2: return row.type;
-        case 3: return row.date;
-        default: return row.name;
-        }
-    };
     // The selection belongs to the rows, not to their positions.
     std::vector<bool> selected(fileRows_.size());
     for (int i = lsvFile.NextSelected(-1); i >= 0; i = lsvFile.NextSelected(i))
         selected[static_cast<size_t>(i)] = true;
-    std::vector<size_t> order(fileRows_.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    bool descending = sortDescending_;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        int c = platform::CompareIgnoreCase(field(fileRows_[a]), field(fileRows_[b]));
-        return descending ? c > 0 : c < 0;
-    });
-    std::vector<FileRow> sorted;
-    sorted.reserve(order.size());
-    for (size_t i : order)
-        sorted.push_back(std::move(fileRows_[i]));
-    fileRows_ = std::move(sorted);
-    RebuildFileRowIndex();
+    std::vector<size_t> order = fileRows_.SortBy(column - 1, sortDescending_, platform::CompareIgnoreCase);
     lsvFile.SetAllSelected(false);
     for (size_t i = 0; i < order.size(); ++i)
         if (selected[order[i]])

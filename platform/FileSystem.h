@@ -19,11 +19,6 @@ private:
     bool hasFirst_ = false;
 };
 
-inline bool IsDotEntry(const wchar_t* name)
-{
-    return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
-}
-
 // The attributes of a path, or INVALID_FILE_ATTRIBUTES when they cannot be read.
 inline DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
 

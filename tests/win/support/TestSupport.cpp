@@ -303,4 +303,34 @@ void ClickAt(HWND control, POINT at)
     Pump();
 }
 
+// Folder tree and file list.
+
+void ClickTreeNode(const platform::TreeView& tree, HTREEITEM node, UINT part)
+{
+    tree.EnsureVisible(node);
+    RECT rc{};
+    ASSERT_TRUE(TreeView_GetItemRect(tree.Hwnd(), node, &rc, FALSE));
+    TVHITTESTINFO hit{};
+    for (hit.pt = {rc.left, (rc.top + rc.bottom) / 2}; hit.pt.x < rc.right; ++hit.pt.x) {
+        if (TreeView_HitTest(tree.Hwnd(), &hit) != node || !(hit.flags & part))
+            continue;
+        POINT screen = hit.pt;
+        ::ClientToScreen(tree.Hwnd(), &screen);
+        ::SetCursorPos(screen.x, screen.y);
+        ::PostMessageW(tree.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(hit.pt.x, hit.pt.y));
+        ::PostMessageW(tree.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(hit.pt.x, hit.pt.y));
+        return Pump();
+    }
+    FAIL() << "the node shows no such part";
+}
+
+void SetLocalWriteTime(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
+{
+    SYSTEMTIME local{year, month, 0, day, hour, minute, second, 0}, utc{};
+    FILETIME time{};
+    ASSERT_TRUE(::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && ::SystemTimeToFileTime(&utc, &time));
+    platform::UniqueFile file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &time));
+}
+
 } // namespace testing_support

@@ -170,6 +170,12 @@ protected:
 // posted, so that what it starts runs as it would from the message loop.
 void ClickAt(HWND control, POINT at);
 
+// Folder tree and file list.
+// Clicks a tree node's part (TVHT_ONITEMLABEL, TVHT_ONITEMBUTTON) as the mouse would, the pointer included.
+void ClickTreeNode(const platform::TreeView& tree, HTREEITEM node, UINT part);
+// Sets the time of last change to a local time, as the user would read it.
+void SetLocalWriteTime(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second = 0);
+
 } // namespace testing_support
 
 // Reports the caller's line on failure.

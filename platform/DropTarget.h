@@ -1,14 +1,18 @@
 #pragma once
-// The file list's drop target: accepts data that carries a file list and hands it to the window.
+// A drop target that accepts data carrying a file list and hands it to a callback.
 #include <ole2.h>
+#include <functional>
+#include <string>
+#include <vector>
 
-class frmMirdal;
+namespace platform {
 
 class FileDropTarget : public IDropTarget {
 public:
-    explicit FileDropTarget(frmMirdal& window) : window_(&window) {}
-    // The window is going away: later drops do nothing.
-    void Detach() { window_ = nullptr; }
+    using Handler = std::function<void(IDataObject*)>;
+    explicit FileDropTarget(Handler handler) : handler_(std::move(handler)) {}
+    // The receiver is going away: later drops do nothing.
+    void Detach() { handler_ = nullptr; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
@@ -23,7 +27,12 @@ public:
 
 private:
     virtual ~FileDropTarget() = default;
-    frmMirdal* window_;
+    Handler handler_;
     ULONG references_ = 1;
     bool acceptable_ = false;
 };
+
+// The dropped paths, in the order the drag source gives them; none when the file list cannot be read.
+std::vector<std::wstring> DroppedPaths(IDataObject* data);
+
+} // namespace platform
