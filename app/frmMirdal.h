@@ -16,7 +16,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-
 #include <string>
 #include <unordered_map>
 #include <vector>
