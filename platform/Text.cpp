@@ -15,7 +15,7 @@ std::wstring UpperCase(const std::wstring& text)
 
 int CompareIgnoreCase(const std::wstring& a, const std::wstring& b)
 {
-    return ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()),
+    return ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, IgnoreCaseFlags, a.c_str(), static_cast<int>(a.size()),
                              b.c_str(), static_cast<int>(b.size()), nullptr, nullptr, 0)
            - CSTR_EQUAL;
 }

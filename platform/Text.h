@@ -8,6 +8,8 @@ namespace platform {
 
 // Upper case as the system maps it, independent of the user's locale.
 std::wstring UpperCase(const std::wstring& text);
+// The flags of every comparison ignoring case, so that a sort key made with them matches EqualsIgnoreCase.
+constexpr DWORD IgnoreCaseFlags = NORM_IGNORECASE;
 // Equality ignoring case, by the user's locale.
 bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b);
 // Order ignoring case, by the user's locale: <0, 0, >0.
