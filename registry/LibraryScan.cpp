@@ -6,7 +6,6 @@
 #include "registry/pure/TypeLibText.h"
 
 #include <windows.h>
-#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -188,7 +187,8 @@ std::vector<RegisteredLibrary> MatchListedFiles(const std::vector<HeldLibrary>& 
                 continue;
             // A path with a resource index names the listed file itself when the path without it does.
             const std::wstring& path = library.paths[i];
-            rows.push_back({library.name, library.versions, path, library.guid, platform::EqualsIgnoreCase(RegisteredFilePath(path), file->key)});
+            const bool sameFile = platform::EqualsIgnoreCase(RegisteredFilePath(path), file->key);
+            rows.push_back({library.name, library.versions, path, library.guid, sameFile});
             break;
         }
     }
