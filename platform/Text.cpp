@@ -13,14 +13,14 @@ std::wstring UpperCase(const std::wstring& text)
     return length > 0 ? upper : text;
 }
 
-int CompareIgnoreCase(const std::wstring& a, const std::wstring& b)
+int CompareIgnoreCase(std::wstring_view a, std::wstring_view b)
 {
-    return ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()),
-                             b.c_str(), static_cast<int>(b.size()), nullptr, nullptr, 0)
+    return ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, IgnoreCaseFlags, a.data(), static_cast<int>(a.size()),
+                             b.data(), static_cast<int>(b.size()), nullptr, nullptr, 0)
            - CSTR_EQUAL;
 }
 
-bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b) { return CompareIgnoreCase(a, b) == 0; }
+bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) { return CompareIgnoreCase(a, b) == 0; }
 
 std::optional<std::string> ToCodePage(const std::wstring& text, UINT codePage, DWORD flags, bool refuseDefaultChar)
 {

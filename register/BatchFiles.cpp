@@ -1,11 +1,10 @@
 #include "app/Texts.h"
 #include "app/frmMirdal.h"
 #include "app/resource.h"
-#include "platform/MessageLoop.h"
 #include "platform/Prompt.h"
 #include "platform/Text.h"
-#include "platform/WaitCursor.h"
 #include "register/LogWriter.h"
+#include "register/SelectedRowRun.h"
 #include "register/pure/BatchText.h"
 #include <commdlg.h>
 
@@ -83,38 +82,25 @@ void frmMirdal::CreateBatchFiles()
 
     BeginReport();
     LogWriter log(txtRes);
-    try {
-        platform::WaitCursor wait;
+    auto run = [&] {
         // Every name is checked before anything is written, so that no half-written pair is left behind.
         for (int i = lsvFile.NextSelected(-1); i >= 0; i = lsvFile.NextSelected(i))
             BatchLine(i, true);
         auto writeBatch = [&](const std::wstring& path, unsigned header, bool registering) {
             BatchWriter file(path);
             log.Append(Text(header) + path + CrLf);
-            int count = lsvFile.ItemCount();
-            for (int i = 0; i < count; ++i) {
-                log.Show();
-                platform::ProcessPendingEvents();
-                if (i >= lsvFile.ItemCount())
-                    platform::ThrowFailure(ERROR_INVALID_INDEX);
-                if (!lsvFile.IsSelected(i))
-                    continue;
-                std::wstring line = BatchLine(i, registering);
+            ForEachSelectedFile(lsvFile, log, [&](int row) {
+                std::wstring line = BatchLine(row, registering);
                 log.Append(line + CrLf);
                 file.WriteLine(platform::ToAnsi(line));
-            }
+            });
             file.WriteLine("PAUSE");
         };
         writeBatch(registrationPath, IDS_LOG_REG_BATCH, true);
         log.Append(CrLf);
         writeBatch(unregistrationPath, IDS_LOG_UNREG_BATCH, false);
         log.Append(Text(IDS_LOG_BATCH_DONE));
-        log.Flush();
-    } catch (...) {
-        // Whatever went wrong, the run ends through its final steps, or the window could not be closed.
-        platform::Failure failure = platform::CurrentFailure();
-        log.Flush();
-        ReportFailure(failure.Code(), failure.Description());
-    }
-    cmdClose.Enable(true);
+    };
+    RunToFinalSteps(log, run, [&](const platform::Failure& failure) { ReportFailure(failure.Code(), failure.Description()); },
+                    [&] { cmdClose.Enable(true); });
 }

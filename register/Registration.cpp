@@ -4,11 +4,11 @@
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
-#include "platform/WaitCursor.h"
 #include "register/ImageFile.h"
 #include "register/LogWriter.h"
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
+#include "register/SelectedRowRun.h"
 #include "register/pure/HostRoute.h"
 #include <commdlg.h>
 #include <cwchar>
@@ -151,8 +151,7 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
     BeginReport();
     tlbMirdal.Enable(false);
     LogWriter log(txtRes);
-    try {
-        platform::WaitCursor wait;
+    auto run = [&] {
         platform::ThrowIfFalse(::SetCurrentDirectoryW(platform::ExecutableFolder().c_str()));
         // While a host works, the window goes on painting and answering as between two files.
         auto pump = [&] {
@@ -160,16 +159,8 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
             platform::ProcessPendingEvents();
         };
         std::wstring captured;
-        int count = lsvFile.ItemCount();
-        for (int i = 0; i < count; ++i) {
-            log.Show();
-            platform::ProcessPendingEvents();
-            // Another folder may have been opened meanwhile: a position that has gone ends the run.
-            if (i >= lsvFile.ItemCount())
-                platform::ThrowFailure(ERROR_INVALID_INDEX);
-            if (!lsvFile.IsSelected(i))
-                continue;
-            std::wstring key = FileRowAt(i).key;
+        ForEachSelectedFile(lsvFile, log, [&](int row) {
+            std::wstring key = FileRowAt(row).key;
             log.Append(key + Text(flavour.verb) + CrLf);
             FileOutcome outcome = RegisterFile(flavour.operation, key, pump);
             // A host that never answered gave no code: its explanation stands in the outcome's place.
@@ -181,25 +172,21 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
                 captured += outcome.captured;
             }
             log.Append(lines + CrLf + CrLf);
-        }
+        });
         if (target == RegistrationTarget::RegFile) {
             WriteWholeFile(regFile, Utf16LeWithBom(RegFileHeader() + captured));
             log.Append(Text(IDS_LOG_EXPORT_FILE) + regFile + CrLf + Text(IDS_LOG_EXPORT_DONE));
         } else {
             log.Append(Text(IDS_LOG_RUN_DONE));
         }
-        log.Flush();
-    } catch (...) {
-        // The line of the file that failed stands in the log before the message shows.
-        platform::Failure failure = platform::CurrentFailure();
-        platform::IgnoringFailure([&] { log.Flush(); });
-        ReportFailure(failure.Code(), failure.Description());
-    }
-    // A host that crashed while it captured left its scratch key behind.
-    if (target == RegistrationTarget::RegFile)
-        RegistryCapture::RemoveLeftovers();
-    lsvReg.DeleteAllItems();
-    cmdClose.Enable(true);
+    };
+    RunToFinalSteps(log, run, [&](const platform::Failure& failure) { ReportFailure(failure.Code(), failure.Description()); }, [&] {
+        // A host that crashed while it captured left its scratch key behind.
+        if (target == RegistrationTarget::RegFile)
+            RegistryCapture::RemoveLeftovers();
+        lsvReg.DeleteAllItems();
+        cmdClose.Enable(true);
+    });
 }
 
 void frmMirdal::ExportRegistration()

@@ -1,11 +1,11 @@
 #include "registry/LibraryScan.h"
 
+#include "platform/Text.h"
 #include "platform/UniqueHandle.h"
 #include "registry/RegistryReaders.h"
 #include "registry/pure/TypeLibText.h"
 
 #include <windows.h>
-#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -16,13 +16,7 @@ constexpr bool kWin64 = true;
 constexpr bool kWin64 = false;
 #endif
 
-constexpr DWORD kCompareFlags = NORM_IGNORECASE;
-
-bool SameText(std::wstring_view left, std::wstring_view right)
-{
-    return ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, kCompareFlags, left.data(), static_cast<int>(left.size()),
-                             right.data(), static_cast<int>(right.size()), nullptr, nullptr, 0) == CSTR_EQUAL;
-}
+constexpr DWORD kCompareFlags = platform::IgnoreCaseFlags;
 
 // Two texts compare equal exactly when their sort keys (same locale, same flags) are equal, so the
 // sort key can stand for a name in a hash map. Empty when the text has none.
@@ -74,12 +68,12 @@ public:
                 auto hit = first_.find(key);
                 if (hit == first_.end())
                     return nullptr;
-                if (SameText(files_[hit->second].text, name))
+                if (platform::EqualsIgnoreCase(files_[hit->second].text, name))
                     return &files_[hit->second];
             }
         }
         for (const ListedFile& file : files_)
-            if (SameText(file.text, name))
+            if (platform::EqualsIgnoreCase(file.text, name))
                 return &file;
         return nullptr;
     }
@@ -193,7 +187,8 @@ std::vector<RegisteredLibrary> MatchListedFiles(const std::vector<HeldLibrary>& 
                 continue;
             // A path with a resource index names the listed file itself when the path without it does.
             const std::wstring& path = library.paths[i];
-            rows.push_back({library.name, library.versions, path, library.guid, SameText(RegisteredFilePath(path), file->key)});
+            const bool sameFile = platform::EqualsIgnoreCase(RegisteredFilePath(path), file->key);
+            rows.push_back({library.name, library.versions, path, library.guid, sameFile});
             break;
         }
     }

@@ -9,12 +9,6 @@ namespace {
 
 const std::wstring kProbe = L"Software\\Mirdal Probe";
 
-bool KeyExists(HKEY root, const std::wstring& path)
-{
-    platform::UniqueKey key;
-    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
-
 bool CreateKey(HKEY root, const std::wstring& path)
 {
     platform::UniqueKey key;

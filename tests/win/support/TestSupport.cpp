@@ -109,7 +109,7 @@ std::string InCodePage(const std::wstring& text, UINT codePage)
     return lossy ? std::string() : bytes;
 }
 
-DWORD RunProgram(std::wstring commandLine)
+DWORD RunProgram(std::wstring commandLine, const std::wstring& folder, DWORD* startError)
 {
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
     platform::UniqueFile nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
@@ -117,9 +117,15 @@ DWORD RunProgram(std::wstring commandLine)
     STARTUPINFOW startup{sizeof startup};
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.get();
+    // A quoted program is started from exactly that path, as the program starts its hosts, without a search.
+    const std::wstring program = commandLine.starts_with(L'"') ? commandLine.substr(1, commandLine.find(L'"', 1) - 1) : L"";
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessW(program.empty() ? nullptr : program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+        if (startError)
+            *startError = ::GetLastError();
         return ~0u;
+    }
     platform::UniqueHandle processHandle(process.hProcess), thread(process.hThread);
     ::WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = ~0u;
@@ -127,19 +133,29 @@ DWORD RunProgram(std::wstring commandLine)
     return code;
 }
 
+bool KeyExists(HKEY root, const std::wstring& key)
+{
+    platform::UniqueKey opened;
+    return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
+}
+
+std::optional<std::wstring> RegText(HKEY root, const std::wstring& key, const wchar_t* name)
+{
+    std::wstring value(32768, L'\0');
+    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (::RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value.data(), &bytes) != ERROR_SUCCESS)
+        return std::nullopt;
+    return value.substr(0, bytes / sizeof(wchar_t) - 1);
+}
+
 std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture) { return std::wstring(L"TypeLib\\") + fixture.libid; }
 
 std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture)
 {
-    platform::UniqueKey key;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, TypeLibKey(fixture).c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+    if (!KeyExists(HKEY_CLASSES_ROOT, TypeLibKey(fixture)))
         return {};
-    std::wstring value(32768, L'\0');
-    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
     const std::wstring file = std::wstring(fixture.version) + L"\\0\\" + fixtures::kPlatformKey;
-    if (::RegGetValueW(key.get(), file.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(), &bytes) != ERROR_SUCCESS)
-        return L"<no " + file + L">";
-    return value.substr(0, bytes / sizeof(wchar_t) - 1);
+    return RegText(HKEY_CLASSES_ROOT, TypeLibKey(fixture) + L"\\" + file).value_or(L"<no " + file + L">");
 }
 
 TypeLibsCleared::TypeLibsCleared(std::initializer_list<const fixtures::TypeLibFixture*> list) : list_(list)
@@ -223,14 +239,12 @@ void WindowTest::TearDown()
     ClearSettings();
 }
 
-std::vector<std::wstring> WindowTest::FileNames() const { return Column(window->lsvFile, 0); }
-
-std::vector<std::wstring> WindowTest::Column(const platform::ListView& list, int subItem) const
+std::vector<std::wstring> WindowTest::FileNames() const
 {
-    std::vector<std::wstring> texts;
-    for (int i = 0; i < list.ItemCount(); ++i)
-        texts.push_back(list.ItemText(i, subItem));
-    return texts;
+    std::vector<std::wstring> names;
+    for (int i = 0; i < window->lsvFile.ItemCount(); ++i)
+        names.push_back(window->lsvFile.ItemText(i, 0));
+    return names;
 }
 
 int WindowTest::RowOf(const std::wstring& name) const

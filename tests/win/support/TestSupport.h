@@ -85,10 +85,15 @@ std::vector<std::wstring> Sorted(std::vector<std::wstring> texts);
 // The text in a code page; empty when it has no exact form there.
 std::string InCodePage(const std::wstring& text, UINT codePage = CP_ACP);
 
-// Runs a command line (a program of the system, such as Wine's reg.exe) without a window or output
-// and waits for it; its exit code, or ~0u when it could not start.
-DWORD RunProgram(std::wstring commandLine);
+// Runs a command line (a program of the system, such as Wine's reg.exe or cmd.exe) without a window,
+// its input and output the NUL device, in a folder (the current one when empty), and waits for it; its
+// exit code, or ~0u when it could not start, with the system's error in *startError. A program in
+// quotes at the start is taken from that path alone.
+DWORD RunProgram(std::wstring commandLine, const std::wstring& folder = {}, DWORD* startError = nullptr);
 
+bool KeyExists(HKEY root, const std::wstring& key);
+// A string value of a key, the default one when unnamed; nothing when the key or the value is missing.
+std::optional<std::wstring> RegText(HKEY root, const std::wstring& key, const wchar_t* name = nullptr);
 std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture);
 // The file HKEY_CLASSES_ROOT names for a type library on this platform; empty when its key is gone.
 std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture);
@@ -147,7 +152,6 @@ protected:
     static void ClearSettings();
     // The list rows' names, in list order.
     std::vector<std::wstring> FileNames() const;
-    std::vector<std::wstring> Column(const platform::ListView& list, int subItem) const;
     void SelectRows(const std::vector<int>& rows) const;
     // The row of a name, or -1.
     int RowOf(const std::wstring& name) const;
