@@ -1,4 +1,5 @@
 #include "platform/Dpi.h"
+#include "platform/DeviceContext.h"
 
 namespace platform {
 namespace {
@@ -16,10 +17,8 @@ using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT
 
 unsigned SystemDpi()
 {
-    HDC screen = ::GetDC(nullptr);
-    int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0;
-    if (screen)
-        ::ReleaseDC(nullptr, screen);
+    WindowDC screen(nullptr);
+    int dpi = screen.get() ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
     return dpi > 0 ? static_cast<unsigned>(dpi) : 96;
 }
 
