@@ -16,16 +16,6 @@ std::string Place(const platform::Window& control)
            std::to_string(rc.bottom - rc.top);
 }
 
-class WindowLayout : public WindowTest {
-protected:
-    void SetClientSize(int width, int height) const
-    {
-        RECT rc{0, 0, width, height};
-        ::AdjustWindowRectEx(&rc, ::GetWindowLongW(window->Hwnd(), GWL_STYLE), TRUE, 0);
-        ::SetWindowPos(window->Hwnd(), nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER);
-        Pump();
-    }
-};
 
 class Settings : public WindowTest {
 protected:
@@ -99,10 +89,13 @@ TEST_F(Settings, FirstStartUsesReportViewAndTheCurrentDirectoryAndAStoredViewIsR
     EXPECT_TRUE(prompter.messages.empty());
 }
 
-TEST_F(WindowLayout, PanesKeepTheirProportionsAndTheResultPanelLiesOverEverythingWithItsButtonInTheCorner)
+TEST_F(WindowTest, PanesKeepTheirProportionsAndTheResultPanelLiesOverEverythingWithItsButtonInTheCorner)
 {
     // 523 x 368 pixels are 7845 x 5520 twips: W3 = 2615, T = 600, H2 = 2265.
-    SetClientSize(523, 368);
+    RECT rc{0, 0, 523, 368};
+    ::AdjustWindowRectEx(&rc, ::GetWindowLongW(window->Hwnd(), GWL_STYLE), TRUE, 0);
+    ::SetWindowPos(window->Hwnd(), nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER);
+    Pump();
     EXPECT_EQ(Place(window->trvDir), "0,40 174x302");
     EXPECT_EQ(Place(window->lsvFile), "174,40 349x151");
     EXPECT_EQ(Place(window->lsvReg), "174,191 349x151");
