@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 using namespace testing_support;
@@ -25,6 +26,14 @@ Corner ToScreen(HWND hwnd, POINT point)
     return {point.x, point.y};
 }
 
+std::string Flags(const std::vector<bool>& flags)
+{
+    std::string text;
+    for (bool flag : flags)
+        text += "01"[flag];
+    return text;
+}
+
 // Records the pop-up menus opened on this thread while it lives. When a pop-up waits on screen its
 // owner gets WM_ENTERIDLE naming the pop-up window (Wine names it for the menu bar's menus too): the
 // watch reads the menu then and closes it, or presses Down `downs` times and Enter as a user would.
@@ -32,8 +41,7 @@ struct PopupWatch {
     struct Popup {
         HMENU menu;
         Corner corner;
-        Names texts;
-        std::vector<bool> enabled;
+        std::string enabled;
     };
     explicit PopupWatch(int downs = 0) : downs(downs) { current = this; }
     ~PopupWatch() { ::UnhookWindowsHookEx(hook), current = nullptr; }
@@ -41,8 +49,6 @@ struct PopupWatch {
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
     {
         auto* sent = reinterpret_cast<CWPSTRUCT*>(lParam);
-        if (code == HC_ACTION && current && sent->message == WM_INITMENUPOPUP)
-            current->initialised.push_back(reinterpret_cast<HMENU>(sent->wParam));
         if (code == HC_ACTION && current && sent->message == WM_ENTERIDLE && sent->wParam == MSGF_MENU)
             current->Seen(reinterpret_cast<HWND>(sent->lParam));
         return ::CallNextHookEx(nullptr, code, wParam, lParam);
@@ -52,9 +58,10 @@ struct PopupWatch {
         platform::Menu menu(reinterpret_cast<HMENU>(::SendMessageW(popupWindow, MN_GETHMENU, 0, 0)));
         RECT rc{};
         ::GetWindowRect(popupWindow, &rc);
-        Popup& popup = popups.emplace_back(Popup{menu.Handle(), {rc.left, rc.top}, {}, {}});
+        std::vector<bool> enabled;
         for (int i = 0; menu.Handle() && i < menu.ItemCount(); ++i)
-            popup.texts.push_back(menu.TextAt(i)), popup.enabled.push_back(menu.IsPositionEnabled(i));
+            enabled.push_back(menu.IsPositionEnabled(i));
+        popups.push_back({menu.Handle(), {rc.left, rc.top}, Flags(enabled)});
         for (int i = 0; i < downs; ++i)
             ::PostMessageW(popupWindow, WM_KEYDOWN, VK_DOWN, 0);
         downs > 0 ? ::PostMessageW(popupWindow, WM_KEYDOWN, VK_RETURN, 0) : ::EndMenu();
@@ -62,24 +69,18 @@ struct PopupWatch {
 
     int downs;
     std::vector<Popup> popups;
-    std::vector<HMENU> initialised; // menus that got WM_INITMENUPOPUP, in order
     HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, Hook, nullptr, ::GetCurrentThreadId());
     static inline PopupWatch* current = nullptr;
 };
 
-// Holds keys down in this thread's keyboard state, as GetKeyState reads it, while it lives.
-struct KeysDown {
-    BYTE saved[256]{}, state[256]{};
-    KeysDown(std::initializer_list<BYTE> keys)
-    {
-        ::GetKeyboardState(saved);
-        std::copy(std::begin(saved), std::end(saved), state);
-        for (BYTE key : keys)
-            state[key] |= 0x80;
-        ::SetKeyboardState(state);
-    }
-    ~KeysDown() { ::SetKeyboardState(saved); }
-};
+// Puts a key down or up in this thread's keyboard state, as GetKeyState reads it.
+void Hold(BYTE key, bool down)
+{
+    BYTE state[256]{};
+    ::GetKeyboardState(state);
+    state[key] = down ? 0x80 : 0;
+    ::SetKeyboardState(state);
+}
 
 // Data as the system offers it: one format in global memory, put on the clipboard and taken back as
 // OLE's clipboard object.
@@ -107,26 +108,15 @@ protected:
     ScratchFolder root{L"commands"};
     std::unique_ptr<ScratchClassesRoot> classes;
 
+    // Only after start-up: registering the drop target needs the real classes root.
     void SetUp() override
     {
         WindowTest::SetUp();
-        // Only after start-up: registering the drop target needs the real classes root.
         classes = std::make_unique<ScratchClassesRoot>();
         ASSERT_TRUE(classes->Active());
     }
-    void TearDown() override
-    {
-        WindowTest::TearDown();
-        classes.reset();
-    }
+    void TearDown() override { WindowTest::TearDown(), classes.reset(); }
 
-    static std::string Flags(const std::vector<bool>& flags)
-    {
-        std::string text;
-        for (bool flag : flags)
-            text += "01"[flag];
-        return text;
-    }
     std::string Buttons() const
     {
         return Flags({window->btnReg.Enabled(), window->btnUnreg.Enabled(), window->btnRegBat.Enabled(), window->btnRegRead.Enabled()});
@@ -137,7 +127,7 @@ protected:
         PopupWatch watch;
         ::SendMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_KEYMENU, accessKey);
         Pump();
-        return watch.popups.empty() ? "no menu" : Flags(watch.popups[0].enabled);
+        return watch.popups.empty() ? "no menu" : watch.popups[0].enabled;
     }
     // The list's style and which of the four views is checked.
     std::string View() const
@@ -183,19 +173,16 @@ protected:
     {
         auto* target = static_cast<IDropTarget*>(::GetPropW(window->lsvFile.Hwnd(), L"OleDropTargetInterface"));
         EXPECT_NE(target, nullptr) << "the file list is no registered drop target";
+        RECT rc = window->lsvFile.ClientRect();
+        auto [x, y] = ToScreen(window->lsvFile.Hwnd(), {rc.right / 2, rc.bottom / 2});
         DWORD entered = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, over = entered, effect = entered;
-        if (target) {
-            RECT rc = window->lsvFile.ClientRect();
-            auto [x, y] = ToScreen(window->lsvFile.Hwnd(), {rc.right / 2, rc.bottom / 2});
-            EXPECT_EQ(target->DragEnter(data, MK_LBUTTON, {x, y}, &entered), S_OK);
-            EXPECT_EQ(target->DragOver(MK_LBUTTON, {x, y}, &over), S_OK);
-            EXPECT_EQ(target->Drop(data, 0, {x, y}, &effect), S_OK);
-            EXPECT_EQ(entered, effect);
-            EXPECT_EQ(over, effect);
-        }
+        // The effect shown while dragging is the one the drop answers.
+        EXPECT_TRUE(target && target->DragEnter(data, MK_LBUTTON, {x, y}, &entered) == S_OK && target->DragOver(MK_LBUTTON, {x, y}, &over) == S_OK
+                    && target->Drop(data, 0, {x, y}, &effect) == S_OK && entered == effect && over == effect)
+            << entered << " " << over << " " << effect;
         data->Release();
         Pump();
-        return target ? effect : DROPEFFECT_NONE;
+        return effect;
     }
 };
 
@@ -203,20 +190,14 @@ TEST_F(CommandsTest, EnablementFollowsTheListOnFocusAndWhenAMenuOpens)
 {
     root.Folder(L"empty");
     root.Folder(L"three");
-    for (const wchar_t* name : {L"a.dll", L"b.dll", L"c.ocx"})
-        root.File(std::wstring(L"three\\") + name);
+    for (const wchar_t* name : {L"three\\a.dll", L"three\\b.dll", L"three\\c.ocx"})
+        root.File(name);
     window->ShowFolder(root.Path());
 
     window->trvDir_NodeClick(window->FindNode(L"C:\\MIRDAL-TESTS\\COMMANDS\\EMPTY\\"));
-    ASSERT_EQ(window->lsvFile.ItemCount(), 0);
     EXPECT_EQ(Buttons(), kNone);
     EXPECT_EQ(Opened(L'r'), "00000");
-    // The View button, quit and the four views are always offered.
-    EXPECT_TRUE(window->btnView.Enabled());
-    for (UINT item = IDM_V0; item <= IDM_V3; ++item)
-        EXPECT_TRUE(window->mnuView.IsEnabled(item));
     window->trvDir_NodeClick(window->FindNode(L"C:\\MIRDAL-TESTS\\COMMANDS\\THREE\\"));
-    ASSERT_EQ(window->lsvFile.ItemCount(), 3);
     EXPECT_EQ(Buttons(), kReadOnly);
 
     // A selection alone changes nothing; the list's focus catches up with it, the tree's as well.
@@ -235,49 +216,36 @@ TEST_F(CommandsTest, EnablementFollowsTheListOnFocusAndWhenAMenuOpens)
     EXPECT_EQ(Opened(L'r'), "10000");
     SelectRows({2});
     EXPECT_EQ(Opened(L'f'), "110101");
-    EXPECT_EQ(Buttons(), kAll);
     EXPECT_EQ(Opened(L'r'), "10111");
 }
 
-TEST_F(CommandsTest, TheViewButtonCyclesTheStylesAndItsArrowOpensTheViewMenuBelowIt)
+TEST_F(CommandsTest, TheViewButtonCyclesTheStylesAndItsArrowOpensTheViewMenuBelowItWhileThatIsEnabled)
 {
-    ASSERT_EQ(View(), "3:0001");
     RECT view = window->btnView.Rect();
-    const LONG middle = (view.top + view.bottom) / 2;
+    const POINT main{view.left + 8, (view.top + view.bottom) / 2}, arrow{view.right - 3, main.y};
     HWND bar = window->tlbMirdal.Hwnd();
     PopupWatch watch;
-    std::vector<std::string> views;
-    for (int i = 0; i < 4; ++i) {
-        ClickAt(bar, {view.left + 8, middle}); // the button's main part
-        views.push_back(View());
-    }
-    EXPECT_EQ(views, (std::vector<std::string>{"0:1000", "1:0100", "2:0010", "3:0001"}));
+    ClickAt(bar, main);
+    EXPECT_EQ(View(), "0:1000") << "from the report view, the last style, to the first";
     EXPECT_TRUE(watch.popups.empty()) << "the main part opened a menu";
 
     // The arrow: the View menu, its left edge at the button's, its top at the button's bottom.
-    ClickAt(bar, {view.right - 3, middle});
+    ClickAt(bar, arrow);
     ASSERT_EQ(watch.popups.size(), 1u);
     EXPECT_EQ(watch.popups[0].menu, window->mnuView.Handle());
     EXPECT_EQ(watch.popups[0].corner, ToScreen(bar, {view.left, view.bottom}));
-    EXPECT_EQ(View(), "3:0001") << "closing the menu chose nothing";
 
     // While a run holds the View menu disabled, the arrow opens nothing, as a right click does.
     window->mnuMain.EnablePosition(frmMirdal::ViewMenuPosition, false);
-    ClickAt(bar, {view.right - 3, middle});
+    ClickAt(bar, arrow);
     EXPECT_EQ(watch.popups.size(), 1u);
-    window->mnuMain.EnablePosition(frmMirdal::ViewMenuPosition, true);
-
-    watch.downs = 2; // the second item: small icons
-    ClickAt(bar, {view.right - 3, middle});
-    ASSERT_EQ(watch.popups.size(), 2u);
-    EXPECT_EQ(View(), "1:0100");
 }
 
 TEST_F(CommandsTest, RightClicksOnTheFileListOpenTheMenuOfWhatIsUnderThePointer)
 {
     std::wstring folder = root.Folder(L"ctx");
-    for (const wchar_t* name : {L"a.dll", L"b.dll", L"c.ocx"})
-        root.File(std::wstring(L"ctx\\") + name);
+    for (const wchar_t* name : {L"ctx\\a.dll", L"ctx\\b.dll", L"ctx\\c.ocx"})
+        root.File(name);
     window->ShowFolder(folder);
     window->UpdateCommandState();
     SelectRows({1});
@@ -288,31 +256,20 @@ TEST_F(CommandsTest, RightClicksOnTheFileListOpenTheMenuOfWhatIsUnderThePointer)
         RightClick(RowPoint(1));
         ASSERT_EQ(watch.popups.size(), 1u);
         EXPECT_EQ(watch.popups[0].menu, window->mnuFile.Handle());
-        EXPECT_EQ(watch.popups[0].texts, (Names{L"登録(&R)", L"登録解除(&U)", L"", L"バッチ作成"}));
-        EXPECT_EQ(Flags(watch.popups[0].enabled), "1101");
+        EXPECT_EQ(watch.popups[0].enabled, "1101");
         EXPECT_EQ(watch.popups[0].corner, ToScreen(window->lsvFile.Hwnd(), RowPoint(1)));
     }
     EXPECT_EQ(prompter.saveRequests.size(), 1u) << "the chosen item did not run";
     ASSERT_EQ(window->mnuFile.ItemCount(), 6) << "quit and its separator are back";
-    EXPECT_WTEXT_EQ(L"終了(&Q)\tCtrl+Q", window->mnuFile.TextAt(5));
     EXPECT_EQ(window->mnuFile.CommandAt(5), static_cast<UINT>(IDM_F5));
-    EXPECT_TRUE(::GetMenuState(window->mnuFile.Handle(), 4, MF_BYPOSITION) & MF_SEPARATOR);
 
-    // On a row that is not selected: no menu, and the selection stays.
-    {
-        PopupWatch watch;
-        RightClick(RowPoint(0));
-        RightClick(RowPoint(2));
-        EXPECT_TRUE(watch.popups.empty());
-        EXPECT_TRUE(watch.initialised.empty());
-    }
-    EXPECT_EQ(SelectedRows(), std::vector<int>{1});
-
-    // On empty space: the View menu at the pointer; its first item is chosen.
+    // On a row that is not selected: no menu, and the selection stays. On empty space: the View menu
+    // at the pointer; its first item is chosen.
+    POINT empty{20, window->lsvFile.ClientRect().bottom - 4};
     {
         PopupWatch watch(1);
-        POINT empty{20, window->lsvFile.ClientRect().bottom - 4};
-        ASSERT_EQ(window->lsvFile.HitTest(empty.x, empty.y), -1);
+        RightClick(RowPoint(0));
+        RightClick(RowPoint(2));
         RightClick(empty);
         ASSERT_EQ(watch.popups.size(), 1u);
         EXPECT_EQ(watch.popups[0].menu, window->mnuView.Handle());
@@ -326,16 +283,12 @@ TEST_F(CommandsTest, RegisterAndUnregisterRescanAfterTheRunAndBatchWritingDoesNo
 {
     std::wstring folder = root.Folder(L"scan");
     CopyFixture(fixtures::kFixtureNoEntry, folder + L"n.dll");
-    root.File(L"scan\\m.dll");
     window->ShowFolder(folder);
-    classes->Library(kLibraryA, folder + L"n.dll");
-    window->ListRegisteredLibraries();
-    ASSERT_EQ(window->lsvReg.ItemCount(), 1);
     SelectRows({RowOf(L"n.dll")});
     window->UpdateCommandState();
 
     // Each step below changes the registry first: only a scan shows the change.
-    classes->Library(kLibraryB, folder + L"m.dll");
+    classes->Library(kLibraryA, folder + L"n.dll");
     // Toolbar clicks that arrive while the files are written start no second run.
     Focus(window->trvDir);
     for (int id : {IDC_BTN_REG, IDC_BTN_REGBAT})
@@ -345,7 +298,7 @@ TEST_F(CommandsTest, RegisterAndUnregisterRescanAfterTheRunAndBatchWritingDoesNo
     EXPECT_FALSE(ReadBytes(folder + L"reg.bat").empty()) << "no batch written";
     EXPECT_EQ(prompter.saveRequests.size(), 1u);
     EXPECT_EQ(window->txtRes.Text().find(L"を登録"), std::wstring::npos);
-    EXPECT_EQ(window->lsvReg.ItemCount(), 1);
+    EXPECT_EQ(window->lsvReg.ItemCount(), 0);
     // The button clicked takes the focus, and hides with the panel: the focus goes back to the tree.
     Focus(window->cmdClose);
     window->cmdClose_Click();
@@ -354,16 +307,10 @@ TEST_F(CommandsTest, RegisterAndUnregisterRescanAfterTheRunAndBatchWritingDoesNo
     // A run that fails for its only file still rescans.
     window->tlbMirdal_ButtonClick(window->btnReg);
     EXPECT_NE(window->txtRes.Text().find(L"DLLのエントリポイントがみつかりません。"), std::wstring::npos);
-    EXPECT_EQ(window->lsvReg.ItemCount(), 2);
+    EXPECT_EQ(window->lsvReg.ItemCount(), 1);
     window->cmdClose_Click();
 
     classes->Remove(kLibraryA);
-    ::SendMessageW(window->Hwnd(), WM_COMMAND, MAKEWPARAM(IDM_F1, 0), 0);
-    ASSERT_EQ(window->lsvReg.ItemCount(), 1);
-    EXPECT_WTEXT_EQ(folder + L"m.dll", window->lsvReg.ItemText(0, 2));
-    window->cmdClose_Click();
-
-    classes->Remove(kLibraryB);
     window->tlbMirdal_ButtonClick(window->btnRegRead);
     EXPECT_EQ(window->lsvReg.ItemCount(), 0);
     EXPECT_TRUE(prompter.messages.empty());
@@ -373,48 +320,47 @@ TEST_F(CommandsTest, TabFollowsTheControlsAndCtrlQQuitsEvenWhileBusyUnlessTheFil
 {
     HWND tree = window->trvDir.Hwnd(), files = window->lsvFile.Hwnd(), libraries = window->lsvReg.Hwnd();
     HWND bar = window->tlbMirdal.Hwnd(), close = window->cmdClose.Hwnd(), log = window->txtRes.Hwnd();
-    auto walk = [&](const platform::Window& from, std::initializer_list<BYTE> held) {
+    auto walk = [&](const platform::Window& from, bool shift = false) {
         Focus(from);
-        KeysDown keys(held);
+        Hold(VK_SHIFT, shift);
         std::vector<HWND> visited;
-        for (int i = 0; i < 6; ++i) {
-            EXPECT_TRUE(Press(VK_TAB));
-            visited.push_back(::GetFocus());
-        }
+        for (int i = 0; i < 5; ++i)
+            visited.push_back(Press(VK_TAB) ? ::GetFocus() : nullptr);
+        Hold(VK_SHIFT, false);
         return visited;
     };
-    EXPECT_EQ(walk(window->trvDir, {}), (std::vector<HWND>{files, libraries, bar, tree, files, libraries}));
-    EXPECT_EQ(walk(window->trvDir, {VK_SHIFT}), (std::vector<HWND>{bar, libraries, files, tree, bar, libraries}));
+    EXPECT_EQ(walk(window->trvDir), (std::vector<HWND>{files, libraries, bar, tree, files}));
+    EXPECT_EQ(walk(window->trvDir, true), (std::vector<HWND>{bar, libraries, files, tree, bar}));
 
     // The result panel's controls come between the lists, its button only while enabled.
     window->BeginReport();
     Pump();
-    EXPECT_EQ(walk(window->trvDir, {}), (std::vector<HWND>{files, log, libraries, bar, tree, files}));
+    EXPECT_EQ(walk(window->trvDir), (std::vector<HWND>{files, log, libraries, bar, tree}));
     window->cmdClose.Enable(true);
-    EXPECT_EQ(walk(window->lsvFile, {}), (std::vector<HWND>{close, log, libraries, bar, tree, files}));
+    EXPECT_EQ(walk(window->lsvFile), (std::vector<HWND>{close, log, libraries, bar, tree}));
 
     // While the File menu is disabled its quit cannot be chosen, by Ctrl+Q neither.
     HWND hwnd = window->Hwnd();
     auto setting = [](const wchar_t* name) { return platform::GetSetting(platform::ExecutableBaseName(), L"frmMirdal", name, L"<none>"); };
-    {
-        KeysDown keys({VK_CONTROL});
-        Press('Q');
-    }
+    auto ctrlQ = [&] { Hold(VK_CONTROL, true); const bool handled = Press('Q'); return Hold(VK_CONTROL, false), handled; };
+    ctrlQ();
     ASSERT_TRUE(::IsWindow(hwnd));
-    EXPECT_WTEXT_EQ(L"<none>", setting(L"View"));
 
-    // Otherwise Ctrl+Q is the program's own close: never refused, and the settings are saved.
+    // A close from the close box while busy is refused and saves nothing.
     window->cmdClose_Click();
     window->mnuV_Click(1);
-    std::wstring path = window->pnlPath.Text();
     window->IsBusy = true;
-    {
-        KeysDown keys({VK_CONTROL});
-        EXPECT_TRUE(Press('Q'));
-    }
+    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(::IsWindow(hwnd));
+    EXPECT_WTEXT_EQ(L"<none>", setting(L"View"));
+    EXPECT_EQ(prompter.messages.size(), 1u);
+
+    // Ctrl+Q is the program's own close: never refused, and the settings are saved.
+    std::wstring path = window->pnlPath.Text();
+    EXPECT_TRUE(ctrlQ());
     EXPECT_FALSE(::IsWindow(hwnd));
     window = nullptr;
-    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(prompter.messages.size(), 1u);
     EXPECT_WTEXT_EQ(L"1", setting(L"View"));
     EXPECT_WTEXT_EQ(path, setting(L"Path"));
 }
@@ -422,62 +368,51 @@ TEST_F(CommandsTest, TabFollowsTheControlsAndCtrlQQuitsEvenWhileBusyUnlessTheFil
 TEST_F(CommandsTest, ADropOpensTheFirstFilesFolderWithTheDroppedFilesSelected)
 {
     std::wstring one = root.Folder(L"one"), two = root.Folder(L"two"), hidden = root.Folder(L"hid", FILE_ATTRIBUTE_HIDDEN);
-    for (const wchar_t* name : {L"a.dll", L"b.dll", L"c.ocx", L"readme.txt"})
-        root.File(L"one\\" + std::wstring(name));
-    root.File(L"two\\x.dll");
-    root.File(L"hid\\h.dll");
-    classes->Library(kLibraryA, one + L"a.dll");
-    classes->Library(kLibraryB, two + L"x.dll");
-    // Shows a folder as the tree does, scanned and with the commands refreshed.
-    auto show = [&](const std::wstring& folder, const Names& selected) {
-        window->ShowFolder(folder);
-        window->ListRegisteredLibraries();
-        for (const auto& name : selected)
-            window->lsvFile.SetSelected(RowOf(name), true);
-        window->UpdateCommandState();
-    };
-    auto dropped = [&](const Names& paths) {
-        std::wstring text;
-        for (const auto& path : paths)
-            text += path + L'\0';
-        EXPECT_EQ(Drop(Offered(CF_HDROP, text)), DWORD{DROPEFFECT_COPY});
-        return Shown();
-    };
+    for (const wchar_t* name : {L"one\\a.dll", L"one\\b.dll", L"one\\c.ocx", L"one\\readme.txt", L"two\\x.dll", L"hid\\h.dll"})
+        root.File(name);
+    const std::wstring upper = L"C:\\MIRDAL-TESTS\\COMMANDS\\TWO\\";
     // A folder as a drop names it: without the final "\".
     auto bare = [](const std::wstring& folder) { return folder.substr(0, folder.size() - 1); };
-
-    show(two, {});
-    EXPECT_EQ(dropped({one + L"a.dll", one + L"b.dll"}), Narrow(one) + "|a.dll b.dll|1|1111");
-    EXPECT_WTEXT_EQ(one + L"a.dll", window->lsvReg.ItemText(0, 2));
-    // Folders are passed over: the first file decides, wherever it stands.
-    EXPECT_EQ(dropped({bare(one), two + L"x.dll"}), Narrow(two) + "|x.dll|1|1111");
-    EXPECT_EQ(dropped({one + L"readme.txt", one + L"c.ocx"}), Narrow(one) + "|c.ocx|1|1111");
-    EXPECT_EQ(dropped({two + L"x.dll", one + L"a.dll"}), Narrow(two) + "|x.dll|1|1111");
-
-    // The folder shown, written alike, is not listed again but scanned; written otherwise it is listed.
-    root.File(L"two\\late.dll");
-    classes->Remove(kLibraryB);
-    SelectRows({});
-    EXPECT_EQ(dropped({two + L"x.dll"}), Narrow(two) + "|x.dll|0|1111");
-    EXPECT_EQ(FileNames(), Names{L"x.dll"});
-    std::wstring upper = L"C:\\MIRDAL-TESTS\\COMMANDS\\TWO\\";
-    EXPECT_EQ(dropped({upper + L"x.dll"}), Narrow(upper) + "|x.dll|0|1111");
-    EXPECT_EQ(Sorted(FileNames()), (Names{L"late.dll", L"x.dll"}));
-
-    // Folders alone open nothing and scan nothing, but clear the selection.
-    show(one, {L"a.dll"});
-    classes->Remove(kLibraryA); // a scan would empty the library list
-    EXPECT_EQ(dropped({bare(two), bare(one)}), Narrow(one) + "||1|0001");
-    // Data without a file list: not even the command state is refreshed.
-    SelectRows({RowOf(L"b.dll")});
-    EXPECT_EQ(Drop(Offered(CF_UNICODETEXT, two + L"x.dll")), DWORD{DROPEFFECT_NONE});
-    EXPECT_EQ(Shown(), Narrow(one) + "|b.dll|1|0001");
-
-    // A file the tree cannot reach leaves the list: rows of the list shown are still selected; no scan.
-    show(one, {L"a.dll"});
-    EXPECT_EQ(dropped({hidden + L"h.dll", one + L"b.dll"}), Narrow(one) + "|b.dll|0|1111");
-    EXPECT_EQ(Sorted(FileNames()), (Names{L"a.dll", L"b.dll", L"c.ocx"}));
-    EXPECT_EQ(dropped({L"Q:\\nowhere\\q.dll"}), Narrow(one) + "||0|0001");
+    const auto late = [&] { root.File(L"two\\late.dll"), classes->Remove(kLibraryB), SelectRows({}); };
+    const auto showOne = [&] { window->ShowFolder(one), window->ListRegisteredLibraries(), SelectRows({RowOf(L"a.dll")}), window->UpdateCommandState(); };
+    const struct {
+        std::function<void()> before; // how the window stands before the drop
+        Names dropped;                // empty: data without a file list
+        std::wstring folder;          // the folder shown after it, then the selection, library rows and buttons
+        const char* shown;
+        Names listed;                 // the file list after it, where it matters
+    } drops[] = {
+        {[&] { window->ShowFolder(two), window->UpdateCommandState(); }, {one + L"a.dll", one + L"b.dll"}, one, "|a.dll b.dll|1|1111", {}},
+        // Folders are passed over: the first file decides, wherever it stands.
+        {{}, {bare(one), two + L"x.dll"}, two, "|x.dll|1|1111", {}},
+        {{}, {one + L"readme.txt", one + L"c.ocx"}, one, "|c.ocx|1|1111", {}},
+        {{}, {two + L"x.dll", one + L"a.dll"}, two, "|x.dll|1|1111", {}},
+        // The folder shown, written alike, is not listed again but scanned; written otherwise it is listed.
+        {late, {two + L"x.dll"}, two, "|x.dll|0|1111", {L"x.dll"}},
+        {{}, {upper + L"x.dll"}, upper, "|x.dll|0|1111", {L"late.dll", L"x.dll"}},
+        // Folders alone open nothing and scan nothing (a scan would empty the library list), but clear the selection.
+        {[&] { showOne(), classes->Remove(kLibraryA); }, {bare(two), bare(one)}, one, "||1|0001", {}},
+        // Data without a file list: not even the command state is refreshed.
+        {[&] { SelectRows({RowOf(L"b.dll")}); }, {}, one, "|b.dll|1|0001", {}},
+        // A file the tree cannot reach leaves the list: rows of the list shown are still selected; no scan.
+        {showOne, {hidden + L"h.dll", one + L"b.dll"}, one, "|b.dll|0|1111", {L"a.dll", L"b.dll", L"c.ocx"}},
+        {{}, {L"Q:\\nowhere\\q.dll"}, one, "||0|0001", {}},
+    };
+    classes->Library(kLibraryA, one + L"a.dll");
+    classes->Library(kLibraryB, two + L"x.dll");
+    for (const auto& drop : drops) {
+        if (drop.before)
+            drop.before();
+        std::wstring text;
+        for (const auto& path : drop.dropped)
+            text += path + L'\0';
+        const bool files = !drop.dropped.empty();
+        EXPECT_EQ(Drop(files ? Offered(CF_HDROP, text) : Offered(CF_UNICODETEXT, two + L"x.dll")),
+                  DWORD(files ? DROPEFFECT_COPY : DROPEFFECT_NONE));
+        EXPECT_EQ(Shown(), Narrow(drop.folder) + drop.shown) << Narrow(drop.dropped.empty() ? L"" : drop.dropped[0]);
+        if (!drop.listed.empty())
+            EXPECT_EQ(Sorted(FileNames()), drop.listed);
+    }
     EXPECT_TRUE(prompter.messages.empty());
 }
 

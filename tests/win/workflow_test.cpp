@@ -33,7 +33,6 @@ TEST_F(Workflow, RegisterTwoFilesSeeThemRegisteredAndUnregisterThem)
     RECT label{};
     ASSERT_TRUE(TreeView_GetItemRect(window->trvDir.Hwnd(), node, &label, TRUE));
     ClickAt(window->trvDir.Hwnd(), Middle(label));
-    EXPECT_EQ(window->trvDir.Selected(), node);
     ASSERT_EQ(Narrow(key), Narrow(window->pnlPath.Text()));
     ASSERT_EQ(Sorted(FileNames()), (std::vector<std::wstring>{kFixtureA.file, kFixtureB.file, L"other.ocx"}));
     EXPECT_TRUE(LibraryRows().empty());
@@ -47,17 +46,14 @@ TEST_F(Workflow, RegisterTwoFilesSeeThemRegisteredAndUnregisterThem)
     // 3-5. "Reg" registers both through the library, logs each, and the scan shows them at their path.
     ClickAt(window->tlbMirdal.Hwnd(), Middle(window->btnReg.Rect()));
     EXPECT_WTEXT_EQ(RunLog(L"を登録"), window->txtRes.Text());
-    EXPECT_EQ(RunState(), "busy panel close !toolbar !menus");
     // Image 1, the small icon of picture 2: the listed file itself.
     EXPECT_EQ(LibraryRows(), (std::vector<std::wstring>{kFixtureA.name + (L"|" + key) + kFixtureA.file + L"|1",
                                                         kFixtureB.name + (L"|" + key) + kFixtureB.file + L"|1"}));
     EXPECT_WTEXT_EQ(key + kFixtureA.file + L"|" + key + kFixtureB.file, RegisteredFile(kFixtureA) + L"|" + RegisteredFile(kFixtureB));
-    EXPECT_TRUE(prompter.messages.empty());
 
     // 6. The panel is closed.
     ::SendMessageW(window->cmdClose.Hwnd(), BM_CLICK, 0, 0);
     Pump();
-    EXPECT_EQ(RunState(), "!busy !panel close toolbar menus");
 
     // Unregistering takes them out of the scan.
     ClickAt(window->tlbMirdal.Hwnd(), Middle(window->btnUnreg.Rect()));
