@@ -309,19 +309,21 @@ TEST_F(RegistrationTest, BatchFilesInCodePage932RegisterAndUnregisterThroughCmd)
     EXPECT_WTEXT_EQ(L"||", Registered());
 }
 
-TEST_F(RegistrationTest, ForTheCurrentUserALibraryGoesUnderHkcuOnlyIsListedAndLeavesAgain)
+// Neither run touches the machine's HKEY_CLASSES_ROOT: one registers for the current user, the other exports.
+TEST_F(RegistrationTest, ForTheCurrentUserUnderHkcuOnlyAndAnExportAsRegsvr32WouldRegister)
 {
-    const fixtures::TypeLibFixture& fixture = kFixtureB;
-    const std::wstring classesKey = L"Software\\Classes\\" + TypeLibKey(fixture);
+    const std::wstring classesKey = L"Software\\Classes\\" + TypeLibKey(kFixtureB);
     struct Cleanup {
         std::wstring key;
         ~Cleanup() { ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
     } cleanup{classesKey};
-    TypeLibsCleared cleared{&fixture};
-    Copy(fixture.file);
+    TypeLibsCleared cleared{&kFixtureA, &kFixtureB};
+    Copy(kFixtureA.file);
+    Copy(kFixtureB.file);
+    folder.File(L"x.dll", 64);
     Show();
-    Select({fixture.file});
-    const std::wstring path = folder.Path() + fixture.file, row = fixture.name + (L"|" + path) + L"|1";
+    Select({kFixtureB.file});
+    const std::wstring row = kFixtureB.name + (L"|" + folder.Path()) + kFixtureB.file + L"|1";
 
     Choose(IDM_R2);
     EXPECT_WTEXT_EQ(RunLog(L"を現在のユーザーに登録"), Log());
@@ -332,24 +334,15 @@ TEST_F(RegistrationTest, ForTheCurrentUserALibraryGoesUnderHkcuOnlyIsListedAndLe
     Choose(IDM_R3);
     EXPECT_WTEXT_EQ(RunLog(L"を現在のユーザーに登録"), Log());
     window->cmdClose_Click();
-
     Choose(IDM_R3);
     EXPECT_WTEXT_EQ(RunLog(L"を現在のユーザーから解除"), Log());
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, classesKey));
     EXPECT_FALSE(Listed(row));
-    EXPECT_TRUE(prompter.messages.empty());
-}
+    window->cmdClose_Click();
 
-TEST_F(RegistrationTest, AnExportWritesWhatRegsvr32WouldRegisterAndLeavesTheRegistryAsItWas)
-{
     const fixtures::TypeLibFixture& fixture = kFixtureA;
-    TypeLibsCleared cleared{&fixture};
-    Copy(fixture.file);
-    folder.File(L"x.dll", 64);
-    Show();
     Select({fixture.file, L"x.dll"});
     const std::wstring path = folder.Path() + fixture.file, regFile = folder.Path() + L"登録 A.reg";
-
     prompter.AnswerSave(regFile);
     Choose(IDM_R4);
     EXPECT_WTEXT_EQ(L"<none>", RegisteredTree(fixture));
