@@ -14,6 +14,21 @@ using Names = std::vector<std::wstring>;
 
 namespace {
 
+// Clicks a tree node's part (TVHT_ONITEMLABEL, TVHT_ONITEMBUTTON) as the mouse would, the pointer included.
+void ClickTreeNode(const platform::TreeView& tree, HTREEITEM node, UINT part)
+{
+    tree.EnsureVisible(node);
+    RECT rc{};
+    ASSERT_TRUE(TreeView_GetItemRect(tree.Hwnd(), node, &rc, FALSE));
+    TVHITTESTINFO hit{};
+    for (hit.pt = {rc.left, (rc.top + rc.bottom) / 2}; hit.pt.x < rc.right; ++hit.pt.x) {
+        if (TreeView_HitTest(tree.Hwnd(), &hit) != node || !(hit.flags & part))
+            continue;
+        return ClickAt(tree.Hwnd(), hit.pt);
+    }
+    FAIL() << "the node shows no such part";
+}
+
 class BrowseTest : public WindowTest {
 protected:
     // Made before the window, so that C:\ already holds it when the tree first lists C:\.
@@ -38,7 +53,11 @@ TEST_F(BrowseTest, ListsDllAndOcxFilesOfAnyCaseAndAttributeWithSizeTypeAndDateAn
         root.File(name);
     root.File(L"s.ocx", 2, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
     root.Folder(L"lib.dll");
-    SetLocalWriteTime(root.File(L"a.dll", 512), 2009, 12, 31, 23, 59, 59);
+    SYSTEMTIME local{2009, 12, 0, 31, 23, 59, 59, 0}, utc{};
+    FILETIME written{};
+    ASSERT_TRUE(::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && ::SystemTimeToFileTime(&utc, &written));
+    EXPECT_TRUE(::SetFileTime(platform::UniqueFile(::CreateFileW(root.File(L"a.dll", 512).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                                                 OPEN_EXISTING, 0, nullptr)).get(), nullptr, nullptr, &written));
     window->SetFileListView(root.Path());
 
     EXPECT_EQ(Sorted(FileNames()), Sorted({L"a.dll", L"B.Dll", L"bravo.ocx", L".dll", L"s.ocx"}));
@@ -129,9 +148,6 @@ TEST_F(BrowseTest, ClicksAndKeysFillSortAndListTheShownFoldersOnce)
     ClickTreeNode(window->trvDir, node, TVHT_ONITEMBUTTON);
     EXPECT_TRUE(window->trvDir.IsExpanded(node));
     EXPECT_EQ(ChildTexts(node), (Names{L"Alpha", L"beta", L"Delta", L"gamma"}));
-    int image = -1, selected = -1;
-    window->trvDir.ItemImages(Node(folder + L"Alpha\\"), image, selected);
-    EXPECT_EQ(std::pair(image, selected), std::pair(2, 0)) << "closed and open folder pictures";
     EXPECT_EQ(ChildTexts(Node(folder + L"gamma\\")), Names{L"@"});
     EXPECT_TRUE(ChildTexts(Node(folder + L"beta\\")).empty()) << "a hidden folder needs no placeholder";
 

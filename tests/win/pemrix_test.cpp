@@ -1,6 +1,7 @@
 // Pemrix32.dll through its exports, on the real registry: the entries the hosts call, and OLE left as
 // each call found it.
 #include "TestSupport.h"
+#include "platform/Module.h"
 #include <thread>
 
 using namespace testing_support;
@@ -8,7 +9,8 @@ using namespace testing_support;
 namespace {
 
 struct PemrixTest : testing::Test {
-    platform::UniqueModule dll{::LoadLibraryW((ProgramFolder() + L"Pemrix32.dll").c_str())};
+    platform::UniqueModule dll{::LoadLibraryW((platform::ExecutableFolder() + L"Pemrix32.dll").c_str())};
+    void SetUp() override { ASSERT_TRUE(dll) << "cannot load Pemrix32.dll"; }
     // Plain names: the exports must not carry stdcall decoration.
     template <class Path> LONG Call(const char* name, Path path) const
     {
@@ -20,7 +22,6 @@ struct PemrixTest : testing::Test {
 
 TEST_F(PemrixTest, WideAndAnsiEntriesRegisterAndUnregisterTheTypeLibrary)
 {
-    ASSERT_TRUE(dll) << "cannot load Pemrix32.dll";
     TypeLibsCleared cleared{&fixtures::kFixtureSpace, &fixtures::kFixtureB};
     const std::wstring wide = FixturePath(fixtures::kFixtureSpace.file), ansi = FixturePath(fixtures::kFixtureB.file);
     EXPECT_EQ(Call("RegisterOleLibraryW", wide.c_str()), 0);
@@ -34,7 +35,6 @@ TEST_F(PemrixTest, WideAndAnsiEntriesRegisterAndUnregisterTheTypeLibrary)
 
 TEST_F(PemrixTest, OleIsInitialisedForEachCallAndReleasedAfterIt)
 {
-    ASSERT_TRUE(dll) << "cannot load Pemrix32.dll";
     const std::wstring noEntry = FixturePath(fixtures::kFixtureNoEntry);
     // A thread already in the multithreaded apartment cannot take OLE.
     LONG inMta = 0;

@@ -76,9 +76,7 @@ std::string ReadBytes(const std::wstring& path)
     return data;
 }
 
-std::wstring ProgramFolder() { return platform::ExecutableFolder(); }
-
-std::wstring FixturePath(const std::wstring& name) { return ProgramFolder() + L"fixtures\\" + name; }
+std::wstring FixturePath(const std::wstring& name) { return platform::ExecutableFolder() + L"fixtures\\" + name; }
 
 void CopyFixture(const std::wstring& fixtureName, const std::wstring& destination)
 {
@@ -139,15 +137,6 @@ bool KeyExists(HKEY root, const std::wstring& key)
     return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
 }
 
-std::optional<std::wstring> RegText(HKEY root, const std::wstring& key, const wchar_t* name)
-{
-    std::wstring value(32768, L'\0');
-    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (::RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value.data(), &bytes) != ERROR_SUCCESS)
-        return std::nullopt;
-    return value.substr(0, bytes / sizeof(wchar_t) - 1);
-}
-
 std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture) { return std::wstring(L"TypeLib\\") + fixture.libid; }
 
 std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture)
@@ -155,7 +144,11 @@ std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture)
     if (!KeyExists(HKEY_CLASSES_ROOT, TypeLibKey(fixture)))
         return {};
     const std::wstring file = std::wstring(fixture.version) + L"\\0\\" + fixtures::kPlatformKey;
-    return RegText(HKEY_CLASSES_ROOT, TypeLibKey(fixture) + L"\\" + file).value_or(L"<no " + file + L">");
+    std::wstring value(32768, L'\0');
+    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (::RegGetValueW(HKEY_CLASSES_ROOT, (TypeLibKey(fixture) + L"\\" + file).c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(), &bytes))
+        return L"<no " + file + L">";
+    return value.substr(0, bytes / sizeof(wchar_t) - 1);
 }
 
 TypeLibsCleared::TypeLibsCleared(std::initializer_list<const fixtures::TypeLibFixture*> list) : list_(list)
@@ -211,8 +204,7 @@ void PrepareThread()
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
     // Once per program, as the program's own entry point does; never torn down mid-run.
-    static HRESULT ole = ::OleInitialize(nullptr);
-    (void)ole;
+    [[maybe_unused]] static HRESULT ole = ::OleInitialize(nullptr);
 }
 
 void WindowTest::ClearSettings()
@@ -304,8 +296,6 @@ std::vector<std::wstring> WindowTest::LibraryRows() const
     return Sorted(rows);
 }
 
-// --- Input as the user gives it -------------------------------------------------------------
-
 void ClickAt(HWND control, POINT at)
 {
     POINT screen = at;
@@ -315,36 +305,6 @@ void ClickAt(HWND control, POINT at)
     ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
     ::PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
     Pump();
-}
-
-// Folder tree and file list.
-
-void ClickTreeNode(const platform::TreeView& tree, HTREEITEM node, UINT part)
-{
-    tree.EnsureVisible(node);
-    RECT rc{};
-    ASSERT_TRUE(TreeView_GetItemRect(tree.Hwnd(), node, &rc, FALSE));
-    TVHITTESTINFO hit{};
-    for (hit.pt = {rc.left, (rc.top + rc.bottom) / 2}; hit.pt.x < rc.right; ++hit.pt.x) {
-        if (TreeView_HitTest(tree.Hwnd(), &hit) != node || !(hit.flags & part))
-            continue;
-        POINT screen = hit.pt;
-        ::ClientToScreen(tree.Hwnd(), &screen);
-        ::SetCursorPos(screen.x, screen.y);
-        ::PostMessageW(tree.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(hit.pt.x, hit.pt.y));
-        ::PostMessageW(tree.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(hit.pt.x, hit.pt.y));
-        return Pump();
-    }
-    FAIL() << "the node shows no such part";
-}
-
-void SetLocalWriteTime(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
-{
-    SYSTEMTIME local{year, month, 0, day, hour, minute, second, 0}, utc{};
-    FILETIME time{};
-    ASSERT_TRUE(::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && ::SystemTimeToFileTime(&utc, &time));
-    platform::UniqueFile file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &time));
 }
 
 } // namespace testing_support

@@ -76,8 +76,6 @@ private:
 void RemoveTree(const std::wstring& path);
 std::string ReadBytes(const std::wstring& path);
 void CopyFixture(const std::wstring& fixtureName, const std::wstring& destination);
-// The folder of the running test program, ending in "\".
-std::wstring ProgramFolder();
 std::wstring FixturePath(const std::wstring& name);
 // UTF-8, so that failures print readable text.
 std::string Narrow(const std::wstring& text);
@@ -92,8 +90,6 @@ std::string InCodePage(const std::wstring& text, UINT codePage = CP_ACP);
 DWORD RunProgram(std::wstring commandLine, const std::wstring& folder = {}, DWORD* startError = nullptr);
 
 bool KeyExists(HKEY root, const std::wstring& key);
-// A string value of a key, the default one when unnamed; nothing when the key or the value is missing.
-std::optional<std::wstring> RegText(HKEY root, const std::wstring& key, const wchar_t* name = nullptr);
 std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture);
 // The file HKEY_CLASSES_ROOT names for a type library on this platform; empty when its key is gone.
 std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture);
@@ -115,8 +111,6 @@ class ScratchClassesRoot {
 public:
     ScratchClassesRoot();
     ~ScratchClassesRoot();
-    ScratchClassesRoot(const ScratchClassesRoot&) = delete;
-    ScratchClassesRoot& operator=(const ScratchClassesRoot&) = delete;
 
     bool Active() const { return active_; }
     HKEY Root() const { return root_.get(); }
@@ -168,17 +162,9 @@ protected:
     frmMirdal* window = nullptr;
 };
 
-// --- Input as the user gives it -------------------------------------------------------------
-
 // A left click at a point of a control's client area, the pointer moved there first; the click is
 // posted, so that what it starts runs as it would from the message loop.
 void ClickAt(HWND control, POINT at);
-
-// Folder tree and file list.
-// Clicks a tree node's part (TVHT_ONITEMLABEL, TVHT_ONITEMBUTTON) as the mouse would, the pointer included.
-void ClickTreeNode(const platform::TreeView& tree, HTREEITEM node, UINT part);
-// Sets the time of last change to a local time, as the user would read it.
-void SetLocalWriteTime(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second = 0);
 
 } // namespace testing_support
 
