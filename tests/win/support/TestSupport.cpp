@@ -228,6 +228,10 @@ void WindowTest::TearDown()
         ::DestroyWindow(window->Hwnd());
     }
     Pump();
+    // The window's end posts WM_QUIT, which would stand before every message of the next test's window.
+    MSG quit;
+    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
     ClearSettings();
 }
 
