@@ -8,7 +8,6 @@ namespace hp = host_protocol;
 TEST(HostRoute, EachMachineToItsHostOrNowhere)
 {
     EXPECT_EQ(RouteImage(pe::Machine::X86, true), HostRoute::X86Host);
-    EXPECT_EQ(RouteImage(pe::Machine::X86, false), HostRoute::X86Host);
     EXPECT_EQ(RouteImage(pe::Machine::X64, true), HostRoute::X64Host);
     EXPECT_EQ(RouteImage(pe::Machine::X64, false), HostRoute::X64OnX86Windows);
     EXPECT_EQ(RouteImage(pe::Machine::Arm64, true), HostRoute::ForeignMachine);
