@@ -1,5 +1,4 @@
 #include "app/pure/CommandTable.h"
-#include "app/pure/PaneLayout.h"
 #include <gtest/gtest.h>
 
 using namespace commands;
@@ -20,11 +19,4 @@ TEST(CommandTable, TheViewButtonCyclesTheFourStyles)
     EXPECT_EQ(NextViewStyle(0), 1);
     EXPECT_EQ(NextViewStyle(4), std::nullopt);
     EXPECT_EQ(NextViewStyle(-1), std::nullopt);
-}
-
-TEST(PaneLayout, BarSizesScaleWithTheDpiAndTheBarGrowsWithItsButtons)
-{
-    EXPECT_EQ(layout::ScalePixels(layout::ToolButtonWidth, 144), 86); // 85.5: a half goes up, as MulDiv
-    EXPECT_EQ(layout::ScalePixels(-3, 144), -5);                      // -4.5: away from zero
-    EXPECT_EQ(layout::ToolBarHeight(192, 40), 74);
 }

