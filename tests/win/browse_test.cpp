@@ -2,8 +2,6 @@
 // Sorting, the key index, the node maps and the folder rule are tested natively (browse_core_test).
 #include "TestSupport.h"
 #include "platform/Failure.h"
-#include "platform/Module.h"
-#include "platform/Settings.h"
 #include "platform/Text.h"
 #include "app/Texts.h"
 #include "app/resource.h"
@@ -47,7 +45,7 @@ protected:
 };
 
 // Typing the first letters of a name selects its row.
-TEST_F(BrowseTest, ListsDllAndOcxFilesOfAnyCaseAndAttributeWithSizeTypeAndDateAndFindsTypedNames)
+TEST_F(BrowseTest, ListsDllAndOcxFilesOfAnyCaseAndAttributeWithSizeTypeAndDateFindsTypedNamesAndSorts)
 {
     for (const wchar_t* name : {L"B.Dll", L"bravo.ocx", L".dll", L"x.ocx.bak", L"readme", L"d.dll.txt"})
         root.File(name);
@@ -74,13 +72,11 @@ TEST_F(BrowseTest, ListsDllAndOcxFilesOfAnyCaseAndAttributeWithSizeTypeAndDateAn
         ::PostMessageW(window->lsvFile.Hwnd(), WM_CHAR, c, 1);
     Pump();
     EXPECT_EQ(SelectedRows(), std::vector<int>{RowOf(L"bravo.ocx")});
-}
 
-// The folder is listed again only when written differently, and then in the order the folder lists.
-TEST_F(BrowseTest, ColumnClickSortsKeepingTheSelectionAndOnlyAFolderWrittenDifferentlyListsAgain)
-{
-    root.File(L"n1.dll", 300), root.File(L"n2.dll", 5), root.File(L"n3.dll", 2000);
-    window->SetFileListView(root.Path());
+    // Sorting keeps the selection; a folder lists again only when written differently, in its own order.
+    const std::wstring sort = root.Folder(L"sort");
+    root.File(L"sort\\n1.dll", 300), root.File(L"sort\\n2.dll", 5), root.File(L"sort\\n3.dll", 2000);
+    window->SetFileListView(sort);
     Names listed = FileNames();
     SelectRows({RowOf(L"n2.dll"), RowOf(L"n3.dll")});
     window->lsvFile_ColumnClick(2);
@@ -90,13 +86,13 @@ TEST_F(BrowseTest, ColumnClickSortsKeepingTheSelectionAndOnlyAFolderWrittenDiffe
     EXPECT_EQ(FileNames(), (Names{L"n1.dll", L"n2.dll", L"n3.dll"}));
     EXPECT_EQ(SelectedRows(), (std::vector<int>{1, 2}));
 
-    ASSERT_TRUE(::DeleteFileW((root.Path() + L"n2.dll").c_str()));
-    window->SetFileListView(root.Path());
+    ASSERT_TRUE(::DeleteFileW((sort + L"n2.dll").c_str()));
+    window->SetFileListView(sort);
     EXPECT_EQ(FileNames().size(), 3u);
     std::erase(listed, L"n2.dll");
-    window->SetFileListView(platform::UpperCase(root.Path()));
+    window->SetFileListView(platform::UpperCase(sort));
     EXPECT_EQ(FileNames(), listed);
-    EXPECT_WTEXT_EQ(platform::UpperCase(root.Path()) + L"|2", Status());
+    EXPECT_WTEXT_EQ(platform::UpperCase(sort) + L"|2", Status());
 }
 
 // Names outside code page 932 (한국, 폴더, an emoji) as nodes, rows and keys.
@@ -208,11 +204,7 @@ TEST_F(BrowseTest, AFolderThatCannotBeListedHoldsNoSubFoldersButChoosingItReport
         GTEST_SKIP() << "no folder that cannot be listed";
     std::wstring locked = std::wstring(parent) + L"locked\\";
     // Started with the parent remembered: the tree fills its way there and looks into each sub-folder.
-    ::DestroyWindow(window->Hwnd());
-    Pump();
-    platform::SaveSetting(platform::ExecutableBaseName(), L"frmMirdal", L"Path", parent);
-    window = frmMirdal::Create(::GetModuleHandleW(nullptr));
-    ASSERT_NE(window, nullptr);
+    Restart(L"", parent);
     EXPECT_TRUE(prompter.messages.empty()) << Narrow(prompter.messages.front().text);
     EXPECT_WTEXT_EQ(parent, window->pnlPath.Text());
     ASSERT_NE(Node(locked), nullptr);
