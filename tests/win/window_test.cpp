@@ -18,7 +18,7 @@ std::string Place(const platform::Window& control)
 
 } // namespace
 
-TEST_F(WindowTest, OpensCentredWithItsCaptionReadFromTheFileAndItsBarsAtTheirSizes)
+TEST_F(WindowTest, OpensCentredWithItsCaptionBarsAndFirstStartSettingsAndAStoredViewIsRestored)
 {
     RECT rc{};
     ::GetWindowRect(window->Hwnd(), &rc);
@@ -44,18 +44,16 @@ TEST_F(WindowTest, OpensCentredWithItsCaptionReadFromTheFileAndItsBarsAtTheirSiz
     EXPECT_EQ(ImageList_GetImageCount(window->imlFileS.get()), 3);
     EXPECT_EQ(ImageList_GetImageCount(window->imlFileL.get()), 1);
     EXPECT_EQ(ImageList_GetImageCount(window->imlDir.get()), 3);
-}
 
-TEST_F(WindowTest, FirstStartUsesReportViewAndTheCurrentDirectoryAndAStoredViewIsRestored)
-{
+    // The first start: the report view and the current directory.
     EXPECT_EQ(window->lsvFile.Style(), platform::ListViewStyle::Report);
     EXPECT_TRUE(window->mnuView.IsChecked(IDM_V3));
     wchar_t current[MAX_PATH];
     ::GetCurrentDirectoryW(MAX_PATH, current);
-    std::wstring expected = current;
-    if (expected.back() != L'\\')
-        expected += L'\\';
-    EXPECT_WTEXT_EQ(expected, window->pnlPath.Text());
+    std::wstring start = current;
+    if (start.back() != L'\\')
+        start += L'\\';
+    EXPECT_WTEXT_EQ(start, window->pnlPath.Text());
 
     Restart(L"1");
     EXPECT_EQ(window->lsvFile.Style(), platform::ListViewStyle::SmallIcons);
