@@ -95,14 +95,21 @@ TEST_F(BrowseTest, ListsDllAndOcxFilesOfAnyCaseAndAttributeWithSizeTypeAndDateFi
     EXPECT_WTEXT_EQ(platform::UpperCase(sort) + L"|2", Status());
 }
 
-// Names outside code page 932 (한국, 폴더, an emoji) as nodes, rows and keys.
-TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndListsThePathAsWritten)
+// Names outside code page 932 (한국, 폴더, an emoji) as nodes, rows and keys. Then what the user does in the
+// tree: expand, click, move with the keys, collapse; a folder gone since the tree showed it is reported once,
+// and the folder before it lists again when chosen.
+TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndClicksAndKeysFillSortAndListTheShownFoldersOnce)
 {
-    const std::wstring korea = L"\ud55c\uad6d", folder = L"\ud3f4\ub354", hangul = L"\ud55c\uae00.dll", emoji = L"\U0001F600.ocx";
+    std::wstring folder = root.Folder(L"exp");
+    for (const wchar_t* name : {L"beta", L"Alpha", L"gamma", L"Delta", L"gamma\\sub"})
+        root.Folder(std::wstring(L"exp\\") + name);
+    root.Folder(L"exp\\hidden", FILE_ATTRIBUTE_HIDDEN), root.Folder(L"exp\\system", FILE_ATTRIBUTE_SYSTEM);
+    root.Folder(L"exp\\beta\\h", FILE_ATTRIBUTE_HIDDEN), root.File(L"exp\\beta\\k.dll");
+    const std::wstring korea = L"\ud55c\uad6d", inner = L"\ud3f4\ub354", hangul = L"\ud55c\uae00.dll", emoji = L"\U0001F600.ocx";
     std::wstring deep = root.Folder(L"Deep");
-    root.Folder(L"Deep\\" + korea), root.Folder(L"Deep\\" + korea + L"\\" + folder);
-    root.File(L"Deep\\" + korea + L"\\" + folder + L"\\" + hangul), root.File(L"Deep\\" + korea + L"\\" + folder + L"\\" + emoji);
-    std::wstring path = L"c:\\MIRDAL-tests\\Browse\\dEEP\\" + korea + L"\\" + folder + L"\\";
+    root.Folder(L"Deep\\" + korea), root.Folder(L"Deep\\" + korea + L"\\" + inner);
+    root.File(L"Deep\\" + korea + L"\\" + inner + L"\\" + hangul), root.File(L"Deep\\" + korea + L"\\" + inner + L"\\" + emoji);
+    std::wstring path = L"c:\\MIRDAL-tests\\Browse\\dEEP\\" + korea + L"\\" + inner + L"\\";
     window->ShowFolder(path);
 
     Names texts;
@@ -112,7 +119,7 @@ TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndListsThePathAsWritten)
         EXPECT_EQ(Node(prefix + L"@"), nullptr) << Narrow(prefix) << " is not filled";
         texts.push_back(window->trvDir.ItemText(Node(prefix)));
     }
-    EXPECT_EQ(texts, (Names{L"C:", L"mirdal-tests", L"browse", L"Deep", korea, folder}));
+    EXPECT_EQ(texts, (Names{L"C:", L"mirdal-tests", L"browse", L"Deep", korea, inner}));
     EXPECT_EQ(window->trvDir.Selected(), Node(path));
     RECT shown{}, client = window->trvDir.ClientRect();
     ASSERT_TRUE(TreeView_GetItemRect(window->trvDir.Hwnd(), Node(path), &shown, TRUE));
@@ -125,17 +132,8 @@ TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndListsThePathAsWritten)
     EXPECT_THROW(window->ShowFolder(L"C:\\mirdal-tests\\browse\\Deep\\Missing\\Er\\"), platform::Failure);
     EXPECT_EQ(window->trvDir.Selected(), Node(deep));
     EXPECT_WTEXT_EQ(path + L"|2", Status());
-}
 
-// What the user does in the tree: expand, click, move with the keys, collapse; a folder gone since the
-// tree showed it is reported once, and the folder before it lists again when chosen.
-TEST_F(BrowseTest, ClicksAndKeysFillSortAndListTheShownFoldersOnce)
-{
-    std::wstring folder = root.Folder(L"exp");
-    for (const wchar_t* name : {L"beta", L"Alpha", L"gamma", L"Delta", L"gamma\\sub"})
-        root.Folder(std::wstring(L"exp\\") + name);
-    root.Folder(L"exp\\hidden", FILE_ATTRIBUTE_HIDDEN), root.Folder(L"exp\\system", FILE_ATTRIBUTE_SYSTEM);
-    root.Folder(L"exp\\beta\\h", FILE_ATTRIBUTE_HIDDEN), root.File(L"exp\\beta\\k.dll");
+    // Back to the top, the tree as the user sees it.
     window->ShowFolder(root.Path());
     HTREEITEM node = Node(folder);
     ASSERT_NE(node, nullptr);
