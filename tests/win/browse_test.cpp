@@ -2,8 +2,6 @@
 // Sorting, the key index, the node maps and the folder rule are tested natively (browse_core_test).
 #include "TestSupport.h"
 #include "platform/Failure.h"
-#include "platform/Module.h"
-#include "platform/Settings.h"
 #include "platform/Text.h"
 #include "app/Texts.h"
 #include "app/resource.h"
@@ -47,7 +45,7 @@ protected:
 };
 
 // Typing the first letters of a name selects its row.
-TEST_F(BrowseTest, ListsDllAndOcxFilesOfAnyCaseAndAttributeWithSizeTypeAndDateAndFindsTypedNames)
+TEST_F(BrowseTest, ListsDllAndOcxFilesOfAnyCaseAndAttributeWithSizeTypeAndDateFindsTypedNamesAndSorts)
 {
     for (const wchar_t* name : {L"B.Dll", L"bravo.ocx", L".dll", L"x.ocx.bak", L"readme", L"d.dll.txt"})
         root.File(name);
@@ -74,13 +72,11 @@ TEST_F(BrowseTest, ListsDllAndOcxFilesOfAnyCaseAndAttributeWithSizeTypeAndDateAn
         ::PostMessageW(window->lsvFile.Hwnd(), WM_CHAR, c, 1);
     Pump();
     EXPECT_EQ(SelectedRows(), std::vector<int>{RowOf(L"bravo.ocx")});
-}
 
-// The folder is listed again only when written differently, and then in the order the folder lists.
-TEST_F(BrowseTest, ColumnClickSortsKeepingTheSelectionAndOnlyAFolderWrittenDifferentlyListsAgain)
-{
-    root.File(L"n1.dll", 300), root.File(L"n2.dll", 5), root.File(L"n3.dll", 2000);
-    window->SetFileListView(root.Path());
+    // Sorting keeps the selection; a folder lists again only when written differently, in its own order.
+    const std::wstring sort = root.Folder(L"sort");
+    root.File(L"sort\\n1.dll", 300), root.File(L"sort\\n2.dll", 5), root.File(L"sort\\n3.dll", 2000);
+    window->SetFileListView(sort);
     Names listed = FileNames();
     SelectRows({RowOf(L"n2.dll"), RowOf(L"n3.dll")});
     window->lsvFile_ColumnClick(2);
@@ -90,23 +86,30 @@ TEST_F(BrowseTest, ColumnClickSortsKeepingTheSelectionAndOnlyAFolderWrittenDiffe
     EXPECT_EQ(FileNames(), (Names{L"n1.dll", L"n2.dll", L"n3.dll"}));
     EXPECT_EQ(SelectedRows(), (std::vector<int>{1, 2}));
 
-    ASSERT_TRUE(::DeleteFileW((root.Path() + L"n2.dll").c_str()));
-    window->SetFileListView(root.Path());
+    ASSERT_TRUE(::DeleteFileW((sort + L"n2.dll").c_str()));
+    window->SetFileListView(sort);
     EXPECT_EQ(FileNames().size(), 3u);
     std::erase(listed, L"n2.dll");
-    window->SetFileListView(platform::UpperCase(root.Path()));
+    window->SetFileListView(platform::UpperCase(sort));
     EXPECT_EQ(FileNames(), listed);
-    EXPECT_WTEXT_EQ(platform::UpperCase(root.Path()) + L"|2", Status());
+    EXPECT_WTEXT_EQ(platform::UpperCase(sort) + L"|2", Status());
 }
 
-// Names outside code page 932 (한국, 폴더, an emoji) as nodes, rows and keys.
-TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndListsThePathAsWritten)
+// Names outside code page 932 (한국, 폴더, an emoji) as nodes, rows and keys. Then what the user does in the
+// tree: expand, click, move with the keys, collapse; a folder gone since the tree showed it is reported once,
+// and the folder before it lists again when chosen.
+TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndClicksAndKeysFillSortAndListTheShownFoldersOnce)
 {
-    const std::wstring korea = L"\ud55c\uad6d", folder = L"\ud3f4\ub354", hangul = L"\ud55c\uae00.dll", emoji = L"\U0001F600.ocx";
+    std::wstring folder = root.Folder(L"exp");
+    for (const wchar_t* name : {L"beta", L"Alpha", L"gamma", L"Delta", L"gamma\\sub"})
+        root.Folder(std::wstring(L"exp\\") + name);
+    root.Folder(L"exp\\hidden", FILE_ATTRIBUTE_HIDDEN), root.Folder(L"exp\\system", FILE_ATTRIBUTE_SYSTEM);
+    root.Folder(L"exp\\beta\\h", FILE_ATTRIBUTE_HIDDEN), root.File(L"exp\\beta\\k.dll");
+    const std::wstring korea = L"\ud55c\uad6d", inner = L"\ud3f4\ub354", hangul = L"\ud55c\uae00.dll", emoji = L"\U0001F600.ocx";
     std::wstring deep = root.Folder(L"Deep");
-    root.Folder(L"Deep\\" + korea), root.Folder(L"Deep\\" + korea + L"\\" + folder);
-    root.File(L"Deep\\" + korea + L"\\" + folder + L"\\" + hangul), root.File(L"Deep\\" + korea + L"\\" + folder + L"\\" + emoji);
-    std::wstring path = L"c:\\MIRDAL-tests\\Browse\\dEEP\\" + korea + L"\\" + folder + L"\\";
+    root.Folder(L"Deep\\" + korea), root.Folder(L"Deep\\" + korea + L"\\" + inner);
+    root.File(L"Deep\\" + korea + L"\\" + inner + L"\\" + hangul), root.File(L"Deep\\" + korea + L"\\" + inner + L"\\" + emoji);
+    std::wstring path = L"c:\\MIRDAL-tests\\Browse\\dEEP\\" + korea + L"\\" + inner + L"\\";
     window->ShowFolder(path);
 
     Names texts;
@@ -116,7 +119,7 @@ TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndListsThePathAsWritten)
         EXPECT_EQ(Node(prefix + L"@"), nullptr) << Narrow(prefix) << " is not filled";
         texts.push_back(window->trvDir.ItemText(Node(prefix)));
     }
-    EXPECT_EQ(texts, (Names{L"C:", L"mirdal-tests", L"browse", L"Deep", korea, folder}));
+    EXPECT_EQ(texts, (Names{L"C:", L"mirdal-tests", L"browse", L"Deep", korea, inner}));
     EXPECT_EQ(window->trvDir.Selected(), Node(path));
     RECT shown{}, client = window->trvDir.ClientRect();
     ASSERT_TRUE(TreeView_GetItemRect(window->trvDir.Hwnd(), Node(path), &shown, TRUE));
@@ -129,17 +132,8 @@ TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndListsThePathAsWritten)
     EXPECT_THROW(window->ShowFolder(L"C:\\mirdal-tests\\browse\\Deep\\Missing\\Er\\"), platform::Failure);
     EXPECT_EQ(window->trvDir.Selected(), Node(deep));
     EXPECT_WTEXT_EQ(path + L"|2", Status());
-}
 
-// What the user does in the tree: expand, click, move with the keys, collapse; a folder gone since the
-// tree showed it is reported once, and the folder before it lists again when chosen.
-TEST_F(BrowseTest, ClicksAndKeysFillSortAndListTheShownFoldersOnce)
-{
-    std::wstring folder = root.Folder(L"exp");
-    for (const wchar_t* name : {L"beta", L"Alpha", L"gamma", L"Delta", L"gamma\\sub"})
-        root.Folder(std::wstring(L"exp\\") + name);
-    root.Folder(L"exp\\hidden", FILE_ATTRIBUTE_HIDDEN), root.Folder(L"exp\\system", FILE_ATTRIBUTE_SYSTEM);
-    root.Folder(L"exp\\beta\\h", FILE_ATTRIBUTE_HIDDEN), root.File(L"exp\\beta\\k.dll");
+    // Back to the top, the tree as the user sees it.
     window->ShowFolder(root.Path());
     HTREEITEM node = Node(folder);
     ASSERT_NE(node, nullptr);
@@ -208,11 +202,7 @@ TEST_F(BrowseTest, AFolderThatCannotBeListedHoldsNoSubFoldersButChoosingItReport
         GTEST_SKIP() << "no folder that cannot be listed";
     std::wstring locked = std::wstring(parent) + L"locked\\";
     // Started with the parent remembered: the tree fills its way there and looks into each sub-folder.
-    ::DestroyWindow(window->Hwnd());
-    Pump();
-    platform::SaveSetting(platform::ExecutableBaseName(), L"frmMirdal", L"Path", parent);
-    window = frmMirdal::Create(::GetModuleHandleW(nullptr));
-    ASSERT_NE(window, nullptr);
+    Restart(L"", parent);
     EXPECT_TRUE(prompter.messages.empty()) << Narrow(prompter.messages.front().text);
     EXPECT_WTEXT_EQ(parent, window->pnlPath.Text());
     ASSERT_NE(Node(locked), nullptr);

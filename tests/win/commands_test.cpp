@@ -38,11 +38,7 @@ std::string Flags(const std::vector<bool>& flags)
 // owner gets WM_ENTERIDLE naming the pop-up window (Wine names it for the menu bar's menus too): the
 // watch reads the menu then and closes it, or presses Down `downs` times and Enter as a user would.
 struct PopupWatch {
-    struct Popup {
-        HMENU menu;
-        Corner corner;
-        std::string enabled;
-    };
+    struct Popup { HMENU menu; Corner corner; std::string enabled; };
     explicit PopupWatch(int downs = 0) : downs(downs) { current = this; }
     ~PopupWatch() { ::UnhookWindowsHookEx(hook), current = nullptr; }
 
@@ -82,9 +78,9 @@ void Hold(BYTE key, bool down)
     ::SetKeyboardState(state);
 }
 
-// Data as the system offers it: one format in global memory, put on the clipboard and taken back as
-// OLE's clipboard object.
-IDataObject* Offered(CLIPFORMAT format, const std::wstring& text)
+// Data as the system offers it (one format in global memory, put on the clipboard and taken back as
+// OLE's clipboard object), dropped on the target that RegisterDragDrop recorded for the list as OLE does.
+DWORD Drop(HWND list, CLIPFORMAT format, const std::wstring& text)
 {
     const size_t header = format == CF_HDROP ? sizeof(DROPFILES) : 0;
     HGLOBAL memory = ::GlobalAlloc(GHND, header + (text.size() + 1) * sizeof(wchar_t));
@@ -96,7 +92,19 @@ IDataObject* Offered(CLIPFORMAT format, const std::wstring& text)
     EXPECT_TRUE(::OpenClipboard(nullptr) && ::EmptyClipboard() && ::SetClipboardData(format, memory) && ::CloseClipboard());
     IDataObject* data = nullptr;
     EXPECT_EQ(::OleGetClipboard(&data), S_OK);
-    return data;
+    auto* target = static_cast<IDropTarget*>(::GetPropW(list, L"OleDropTargetInterface"));
+    EXPECT_NE(target, nullptr) << "the file list is no registered drop target";
+    RECT rc{};
+    ::GetClientRect(list, &rc);
+    auto [x, y] = ToScreen(list, {rc.right / 2, rc.bottom / 2});
+    DWORD entered = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, over = entered, effect = entered;
+    // The effect shown while dragging is the one the drop answers.
+    EXPECT_TRUE(target && target->DragEnter(data, MK_LBUTTON, {x, y}, &entered) == S_OK && target->DragOver(MK_LBUTTON, {x, y}, &over) == S_OK
+                && target->Drop(data, 0, {x, y}, &effect) == S_OK && entered == effect && over == effect)
+        << entered << " " << over << " " << effect;
+    data->Release();
+    Pump();
+    return effect;
 }
 
 // Enabled states as "1"/"0" of register, unregister, batch and registry read.
@@ -166,23 +174,6 @@ protected:
         bool handled = window->PreTranslateMessage(msg);
         Pump();
         return handled;
-    }
-
-    // Calls the drop target that RegisterDragDrop recorded for the list, as OLE does over a drop.
-    DWORD Drop(IDataObject* data) const
-    {
-        auto* target = static_cast<IDropTarget*>(::GetPropW(window->lsvFile.Hwnd(), L"OleDropTargetInterface"));
-        EXPECT_NE(target, nullptr) << "the file list is no registered drop target";
-        RECT rc = window->lsvFile.ClientRect();
-        auto [x, y] = ToScreen(window->lsvFile.Hwnd(), {rc.right / 2, rc.bottom / 2});
-        DWORD entered = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, over = entered, effect = entered;
-        // The effect shown while dragging is the one the drop answers.
-        EXPECT_TRUE(target && target->DragEnter(data, MK_LBUTTON, {x, y}, &entered) == S_OK && target->DragOver(MK_LBUTTON, {x, y}, &over) == S_OK
-                    && target->Drop(data, 0, {x, y}, &effect) == S_OK && entered == effect && over == effect)
-            << entered << " " << over << " " << effect;
-        data->Release();
-        Pump();
-        return effect;
     }
 };
 
@@ -407,7 +398,7 @@ TEST_F(CommandsTest, ADropOpensTheFirstFilesFolderWithTheDroppedFilesSelected)
         for (const auto& path : drop.dropped)
             text += path + L'\0';
         const bool files = !drop.dropped.empty();
-        EXPECT_EQ(Drop(files ? Offered(CF_HDROP, text) : Offered(CF_UNICODETEXT, two + L"x.dll")),
+        EXPECT_EQ(Drop(window->lsvFile.Hwnd(), files ? CF_HDROP : CF_UNICODETEXT, files ? text : two + L"x.dll"),
                   DWORD(files ? DROPEFFECT_COPY : DROPEFFECT_NONE));
         EXPECT_EQ(Shown(), Narrow(drop.folder) + drop.shown) << Narrow(drop.dropped.empty() ? L"" : drop.dropped[0]);
         if (!drop.listed.empty())

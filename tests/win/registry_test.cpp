@@ -32,7 +32,7 @@ struct RegistryReaders : ::testing::Test {
 };
 using LibraryScan = RegistryReaders;
 
-TEST_F(RegistryReaders, GetEnumRegKeyListsSubKeysByName)
+TEST_F(RegistryReaders, GetEnumRegKeyListsSubKeysByNameAndGetRegDataReadsStringValues)
 {
     // Created out of order: Wine, like Windows, hands sub-keys out by name, letter case ignored.
     const std::wstring longest(255, L'n'); // the longest name a key may have
@@ -47,10 +47,8 @@ TEST_F(RegistryReaders, GetEnumRegKeyListsSubKeysByName)
     EXPECT_EQ(keys, Lines{longest});
     EXPECT_EQ(GetEnumRegKey(classes.Root(), L"missing", keys), -1);
     EXPECT_EQ(keys, Lines{L""});
-}
 
-TEST_F(RegistryReaders, GetRegDataReadsStringValuesWholeAndNothingElse)
-{
+    // String values are read whole, nothing else is.
     using namespace std::literals;
     const std::wstring long300 = std::wstring(299, L'v') + L"!", bare(300, L'b');
     const struct { const wchar_t* name; DWORD type; std::wstring stored, read; } values[] = {
@@ -72,6 +70,7 @@ TEST_F(RegistryReaders, GetRegDataReadsStringValuesWholeAndNothingElse)
 
 TEST_F(LibraryScan, RowsTellWhetherTheRegistrationIsTheFirstListedFileOfItsName)
 {
+    EXPECT_FALSE(ScanRegisteredLibraries({{L"x.dll", L"C:\\lib\\x.dll"}}).has_value()) << "no TypeLib key yet";
     // Long enough that its sort key outgrows the first buffer.
     const std::wstring longFolder = L"C:\\" + std::wstring(280, L'd'), longName = std::wstring(120, L'\u30ab') + std::wstring(120, L'q');
     classes.Library(L"{1}", L"C:\\lib\\x.dll", L"Exact");
@@ -90,6 +89,7 @@ TEST_F(LibraryScan, RowsTellWhetherTheRegistrationIsTheFirstListedFileOfItsName)
                      L"Cased|1.0|C:\\WINDOWS\\STRASSE.DLL|{3}|same", L"Short|1.0|C:\\PROGRA~1\\Mirdal\\w.dll|{4}|other",
                      L"Bare|1.0|v.dll|{5}|other", L"Long|1.0|" + longFolder + L"\\" + longName + L".DLL|{6}|same",
                      L"Second|1.0|C:\\two\\x.dll|{8}|other"}));
+    EXPECT_EQ(Scan({}), Lines{});
 }
 
 TEST_F(LibraryScan, ThePathOfTheLastVersionCountsTheBuildsOwnPlatformFirst)
@@ -115,13 +115,6 @@ TEST_F(LibraryScan, ThePathOfTheLastVersionCountsTheBuildsOwnPlatformFirst)
     EXPECT_EQ(Scan({{L"x.dll", L"C:\\lib\\x.dll"}}),
               (Lines{L"Lib {1}|1.0|C:\\lib\\x.dll|{1}|same", L"Lib {2}|1.0|C:\\own\\x.dll|{2}|other", L"Lib {3}|1.0|C:\\lib\\x.dll|{3}|same",
                      L"Lib {4}|1.0|C:\\lib\\x.dll\\3|{4}|same", L"Nine new|10.0/1.0|C:\\lib\\x.dll|{9}|same"}));
-}
-
-TEST_F(LibraryScan, EmptyListOrMissingTypeLib)
-{
-    EXPECT_FALSE(ScanRegisteredLibraries({{L"x.dll", L"C:\\lib\\x.dll"}}).has_value());
-    classes.Library(L"{1}", L"C:\\lib\\x.dll", L"One");
-    EXPECT_EQ(Scan({}), Lines{});
 }
 
 // Wine's reg.exe changes the registry from another process, with /f.

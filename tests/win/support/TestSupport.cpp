@@ -22,10 +22,8 @@ std::wstring ScratchFolder::File(const std::wstring& name, size_t bytes, DWORD a
 {
     std::wstring path = path_ + name;
     platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    std::string data(bytes, 'x');
     DWORD written = 0;
-    if (bytes)
-        ::WriteFile(file.get(), data.data(), static_cast<DWORD>(bytes), &written, nullptr);
+    ::WriteFile(file.get(), std::string(bytes, 'x').data(), static_cast<DWORD>(bytes), &written, nullptr);
     file.reset();
     if (attributes)
         ::SetFileAttributesW(path.c_str(), attributes);
@@ -233,6 +231,18 @@ void WindowTest::TearDown()
     while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
     ClearSettings();
+}
+
+void WindowTest::Restart(const std::wstring& view, const std::wstring& path)
+{
+    ::DestroyWindow(window->Hwnd());
+    Pump();
+    ClearSettings();
+    for (const auto& [name, value] : {std::pair{L"View", view}, {L"Path", path}})
+        if (!value.empty())
+            platform::SaveSetting(platform::ExecutableBaseName(), L"frmMirdal", name, value);
+    window = frmMirdal::Create(::GetModuleHandleW(nullptr));
+    ASSERT_NE(window, nullptr);
 }
 
 std::vector<std::wstring> WindowTest::FileNames() const

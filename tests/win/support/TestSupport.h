@@ -44,10 +44,8 @@ public:
     // Queues the path the next save dialog returns; an empty path stands for "cancel".
     void AnswerSave(const std::wstring& path)
     {
-        if (path.empty())
-            saveAnswers.push_back(std::nullopt);
-        else
-            saveAnswers.push_back(platform::SaveFileAnswer{path, path.size() - (path.find_last_of(L'\\') + 1)});
+        using Answer = std::optional<platform::SaveFileAnswer>;
+        saveAnswers.push_back(path.empty() ? Answer() : Answer({path, path.size() - (path.find_last_of(L'\\') + 1)}));
     }
 
     std::function<std::wstring()> note;
@@ -144,6 +142,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
     static void ClearSettings();
+    // Starts the window again with these settings (empty: none) stored beforehand.
+    void Restart(const std::wstring& view, const std::wstring& path = L"");
     // The list rows' names, in list order.
     std::vector<std::wstring> FileNames() const;
     void SelectRows(const std::vector<int>& rows) const;
