@@ -22,22 +22,15 @@ double Seconds(const std::function<void()>& work) { return bench::Milliseconds(w
 
 // Exit code of a program run to its end; ~0 when it could not start. Wine under load now and then
 // fails a start with ERROR_INTERNAL_ERROR; a second try goes through.
-DWORD Run(std::wstring commandLine)
+DWORD Run(const std::wstring& commandLine)
 {
-    STARTUPINFOW startup{sizeof startup};
-    PROCESS_INFORMATION process{};
-    for (int attempt = 1; !::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                                            nullptr, nullptr, &startup, &process);
-         ++attempt) {
-        std::printf("cannot start %ls: error %lu\n", commandLine.c_str(), ::GetLastError());
-        if (attempt == 3)
-            return ~0u;
+    for (int attempt = 1;; ++attempt) {
+        DWORD error = ERROR_SUCCESS;
+        DWORD code = testing_support::RunProgram(commandLine, {}, &error);
+        if (error == ERROR_SUCCESS || attempt == 3)
+            return code;
+        std::printf("cannot start %ls: error %lu\n", commandLine.c_str(), error);
     }
-    platform::UniqueHandle processHandle(process.hProcess), thread(process.hThread);
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = ~0u;
-    ::GetExitCodeProcess(process.hProcess, &code);
-    return code;
 }
 
 bool Registered()
