@@ -10,6 +10,7 @@
 #include "register/RegistryRedirect.h"
 #include "register/SelectedRowRun.h"
 #include "register/pure/HostRoute.h"
+#include "registry/LibraryScan.h"
 #include <commdlg.h>
 #include <cwchar>
 #include <memory>
@@ -184,6 +185,9 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
         // A host that crashed while it captured left its scratch key behind.
         if (target == RegistrationTarget::RegFile)
             RegistryCapture::RemoveLeftovers();
+        // What the run wrote is read at the next scan whether or not the watches have told of it yet.
+        if (libraryScan_)
+            libraryScan_->Invalidate();
         lsvReg.DeleteAllItems();
         cmdClose.Enable(true);
     });

@@ -22,12 +22,8 @@ void frmMirdal::ListRegisteredLibraries()
     files.reserve(fileRows_.size());
     for (const FileRow& row : fileRows_)
         files.push_back({row.name, row.key});
-    // A run has just ended (the panel is still up): what it wrote is read whether or not the watches have
-    // told of it yet.
     if (!libraryScan_)
         libraryScan_.reset(new LibraryScan());
-    if (IsBusy)
-        libraryScan_->Invalidate();
     std::optional<std::vector<RegisteredLibrary>> libraries = libraryScan_->Scan(files);
     // Emptying a list, even an empty one, and turning its drawing back on each cost the list a relayout
     // and a redraw: an empty list that stays empty is left alone.
