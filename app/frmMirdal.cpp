@@ -32,22 +32,23 @@ ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure)
 
 frmMirdal::frmMirdal() = default;
 
-frmMirdal::~frmMirdal() = default;
+// An object whose window is still up takes it along, so the window never reaches a freed object.
+frmMirdal::~frmMirdal()
+{
+    if (hwnd_)
+        ::DestroyWindow(hwnd_);
+}
 
-frmMirdal* frmMirdal::Create(HINSTANCE instance)
+std::unique_ptr<frmMirdal> frmMirdal::Create(HINSTANCE instance)
 {
     static ATOM atom = RegisterWindowClass(instance, WindowProc);
     (void)atom;
-    auto* window = new frmMirdal();
+    std::unique_ptr<frmMirdal> window(new frmMirdal());
     HWND hwnd = ::CreateWindowExW(0, WindowClassName, Text(IDS_CAPTION).c_str(),
                                   WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 640, 480,
-                                  nullptr, nullptr, instance, window);
-    if (!hwnd) {
-        // After WM_NCCREATE the object went with WM_NCDESTROY; before it, nothing owns it yet.
-        if (!window->hwnd_)
-            delete window;
+                                  nullptr, nullptr, instance, window.get());
+    if (!hwnd)
         return nullptr;
-    }
     // A failure of the start-up itself ends the program through the critical box, as any handler's does.
     try {
         window->Form_Load();
@@ -70,11 +71,11 @@ LRESULT CALLBACK frmMirdal::WindowProc(HWND hwnd, UINT message, WPARAM wParam, L
     auto* window = reinterpret_cast<frmMirdal*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!window)
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    // The object outlives its window: its owner may still be inside one of its methods.
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        LRESULT result = ::DefWindowProcW(hwnd, message, wParam, lParam);
-        delete window;
-        return result;
+        window->hwnd_ = nullptr;
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
     }
     // No failure may cross the system's frames: whatever escapes a handler is reported here, over the
     // window if the handler has not destroyed it meanwhile.

@@ -26,8 +26,10 @@ class RegistrationHosts;
 
 class frmMirdal {
 public:
-    // Creates the window and runs its start-up; the object lives until the window is destroyed.
-    static frmMirdal* Create(HINSTANCE instance);
+    // Creates the window and runs its start-up; nullptr when either failed (the start-up's failure
+    // was shown). The caller owns the object, which must outlive the window's messages.
+    static std::unique_ptr<frmMirdal> Create(HINSTANCE instance);
+    ~frmMirdal();
     HWND Hwnd() const { return hwnd_; }
     // Keyboard navigation and accelerators, before a message is dispatched.
     bool PreTranslateMessage(MSG& msg);
@@ -131,7 +133,6 @@ public:
 
 private:
     frmMirdal();
-    ~frmMirdal();
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
     static LRESULT CALLBACK FileListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);

@@ -11,7 +11,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // Dropping files needs OLE on the window's thread, for the whole life of the window.
     if (FAILED(::OleInitialize(nullptr)))
         return 1;
-    frmMirdal* window = nullptr;
+    std::unique_ptr<frmMirdal> window;
     try {
         window = frmMirdal::Create(instance);
     } catch (...) {
@@ -22,14 +22,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         ::OleUninitialize();
         return 1;
     }
-    HWND hwnd = window->Hwnd();
-    // The window object goes with its window: reach it through the handle, never a stale pointer.
-    platform::SetMessageFilter([hwnd](MSG& msg) {
-        auto* current = reinterpret_cast<frmMirdal*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        return ::IsWindow(hwnd) && current && current->PreTranslateMessage(msg);
-    });
+    platform::SetMessageFilter([&window](MSG& msg) { return window->Hwnd() && window->PreTranslateMessage(msg); });
     int code = platform::RunMessageLoop();
     platform::SetMessageFilter(nullptr);
+    window.reset();
     ::OleUninitialize();
     return code;
 }

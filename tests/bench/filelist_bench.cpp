@@ -60,7 +60,7 @@ int wmain()
     const std::wstring other = base + L"other\\";
     MakeFolder(other, 1);
 
-    frmMirdal* window = frmMirdal::Create(::GetModuleHandleW(nullptr));
+    std::unique_ptr<frmMirdal> window = frmMirdal::Create(::GetModuleHandleW(nullptr));
     if (!window || !::IsWindowVisible(window->Hwnd())) {
         std::printf("the window could not be shown\n");
         return 1;

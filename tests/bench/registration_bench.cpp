@@ -75,7 +75,7 @@ int wmain()
             return 1;
         }
     }
-    frmMirdal* window = frmMirdal::Create(::GetModuleHandleW(nullptr));
+    std::unique_ptr<frmMirdal> window = frmMirdal::Create(::GetModuleHandleW(nullptr));
     window->SetFileListView(folder.Path());
     window->lsvFile.SetAllSelected(true);
 

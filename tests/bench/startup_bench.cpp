@@ -60,13 +60,13 @@ int wmain()
     testing_support::PrepareThread();
     testing_support::ScriptedPrompter prompter;
     // One of each first, untimed: classes registered, code and resources paged in.
-    for (HWND first : {BareWindow(), frmMirdal::Create(::GetModuleHandleW(nullptr))->Hwnd()})
-        ::DestroyWindow(first);
+    ::DestroyWindow(BareWindow());
+    frmMirdal::Create(::GetModuleHandleW(nullptr)).reset();
     testing_support::Pump();
 
     std::vector<double> startup, bare, ratios;
     for (int run = 0; run < kRuns; ++run) {
-        frmMirdal* window = nullptr;
+        std::unique_ptr<frmMirdal> window;
         HWND plain = nullptr;
         // Which comes first turns with the run, so that a busy machine's drift falls on both.
         for (int step = 0; step < 2; ++step) {

@@ -11,7 +11,7 @@ int wmain(int argc, wchar_t** argv)
     testing_support::ScratchFolder folder(L"demo");
     for (const wchar_t* name : {L"FixtureA.dll", L"FixtureB.dll", L"Fixture Space.dll"})
         ::CopyFileW(testing_support::FixturePath(name).c_str(), (folder.Path() + name).c_str(), FALSE);
-    frmMirdal* window = frmMirdal::Create(::GetModuleHandleW(nullptr));
+    std::unique_ptr<frmMirdal> window = frmMirdal::Create(::GetModuleHandleW(nullptr));
     window->ShowFolder(folder.Path());
     window->ListRegisteredLibraries();
     window->lsvFile.SetSelected(0, true);

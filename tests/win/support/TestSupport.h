@@ -159,7 +159,7 @@ protected:
     std::vector<std::wstring> LibraryRows() const;
 
     ScriptedPrompter prompter;
-    frmMirdal* window = nullptr;
+    std::unique_ptr<frmMirdal> window;
 };
 
 // A left click at a point of a control's client area, the pointer moved there first; the click is
