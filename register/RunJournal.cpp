@@ -32,7 +32,8 @@ std::wstring LocalTime(const wchar_t* format)
     return text;
 }
 
-void WriteFlushed(HANDLE file, const std::wstring& text, bool withMark)
+// In one write, straight to the system: an entry survives a crash of this process whole or not at all.
+void WriteText(HANDLE file, const std::wstring& text, bool withMark)
 {
     std::vector<std::uint8_t> bytes = Utf16LeWithBom(text);
     const size_t skip = withMark ? 0 : 2;
@@ -40,7 +41,6 @@ void WriteFlushed(HANDLE file, const std::wstring& text, bool withMark)
     platform::ThrowIfFalse(::WriteFile(file, bytes.data() + skip, static_cast<DWORD>(bytes.size() - skip), &written, nullptr));
     if (written != bytes.size() - skip)
         platform::ThrowFailure(ERROR_DISK_FULL);
-    platform::ThrowIfFalse(::FlushFileBuffers(file));
 }
 
 // The journal's file names, oldest first: their names begin with the time of their run.
@@ -70,6 +70,13 @@ RunJournal::RunJournal(JournalKind kind, JournalScope scope)
 {
 }
 
+RunJournal::~RunJournal()
+{
+    // Once per run, not per entry: a flush per file cost more than the registration itself.
+    if (file_)
+        ::FlushFileBuffers(file_.get());
+}
+
 void RunJournal::Append(const std::wstring& entryText)
 {
     if (!file_) {
@@ -82,12 +89,12 @@ void RunJournal::Append(const std::wstring& entryText)
             if (!file_ && (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100))
                 platform::ThrowLastError();
         }
-        WriteFlushed(file_.get(), header_, true);
+        WriteText(file_.get(), header_, true);
         std::vector<std::wstring> names = JournalFiles(folder);
         for (size_t i = 0; i + kRunsKept < names.size(); ++i)
             ::DeleteFileW((folder + names[i]).c_str());
     }
-    WriteFlushed(file_.get(), entryText, false);
+    WriteText(file_.get(), entryText, false);
 }
 
 std::vector<StoredRun> StoredRuns()
@@ -113,5 +120,6 @@ void MarkUndone(const std::wstring& path)
     platform::UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         platform::ThrowLastError();
-    WriteFlushed(file.get(), JournalUndoneLine(LocalTime(L"%04u-%02u-%02u %02u:%02u:%02u")), false);
+    WriteText(file.get(), JournalUndoneLine(LocalTime(L"%04u-%02u-%02u %02u:%02u:%02u")), false);
+    platform::ThrowIfFalse(::FlushFileBuffers(file.get()));
 }

@@ -10,7 +10,12 @@
 class RunJournal {
 public:
     RunJournal(JournalKind kind, JournalScope scope);
-    // Writes the entry's text at the end of the file and flushes it to disk. Throws platform::Failure.
+    // Flushes the file to disk.
+    ~RunJournal();
+    RunJournal(const RunJournal&) = delete;
+    RunJournal& operator=(const RunJournal&) = delete;
+    // Writes the entry's text at the end of the file, past the program's reach at once: a crash of
+    // the window keeps it. Throws platform::Failure.
     void Append(const std::wstring& entryText);
 
 private:

@@ -69,8 +69,7 @@ std::optional<std::int32_t> CodeOf(const std::optional<std::wstring>& text)
         return std::nullopt;
     std::uint32_t code = 0;
     for (size_t i = 2; i < text->size(); ++i) {
-        wchar_t c = (*text)[i];
-        int digit = c >= L'0' && c <= L'9' ? c - L'0' : c >= L'A' && c <= L'F' ? c - L'A' + 10 : -1;
+        int digit = HexDigit((*text)[i]);
         if (digit < 0)
             return std::nullopt;
         code = code * 16 + static_cast<std::uint32_t>(digit);

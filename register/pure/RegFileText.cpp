@@ -122,8 +122,6 @@ std::vector<std::uint8_t> Utf16LeWithBom(const std::wstring& text)
     return bytes;
 }
 
-namespace {
-
 int HexDigit(wchar_t c)
 {
     if (c >= L'0' && c <= L'9')
@@ -134,6 +132,8 @@ int HexDigit(wchar_t c)
         return c - L'A' + 10;
     return -1;
 }
+
+namespace {
 
 // A quoted text starting at `at`, with "\\" and "\"" undone; `at` moves past the closing quote.
 std::optional<std::wstring> Unquoted(const std::wstring& line, size_t& at)

@@ -79,6 +79,12 @@ struct UndoDialog {
     }
 };
 
+// A key of HKEY_CURRENT_USER, removed with its tree when this goes.
+struct UserKeyRemoved {
+    std::wstring key;
+    ~UserKeyRemoved() { ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
+};
+
 std::wstring Upper(std::wstring text)
 {
     for (wchar_t& c : text)
@@ -331,10 +337,7 @@ TEST_F(RegistrationTest, BatchFilesInCodePage932RegisterAndUnregisterThroughCmd)
 TEST_F(RegistrationTest, ForTheCurrentUserUnderHkcuOnlyAndAnExportAsRegsvr32WouldRegister)
 {
     const std::wstring classesKey = L"Software\\Classes\\" + TypeLibKey(kFixtureB);
-    struct Cleanup {
-        std::wstring key;
-        ~Cleanup() { ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
-    } cleanup{classesKey};
+    UserKeyRemoved removed{classesKey};
     TypeLibsCleared cleared{&kFixtureA, &kFixtureB};
     Copy(kFixtureA.file);
     Copy(kFixtureB.file);
@@ -397,10 +400,7 @@ TEST_F(RegistrationTest, EveryRunIsJournaledAndUndoneExactlyEvenAfterARestart)
     const std::wstring journal = local + std::wstring(L"\\Mirdal\\Journal\\");
     RemoveTree(journal);
     const std::wstring userKey = L"Software\\Classes\\" + TypeLibKey(kFixtureB);
-    struct Cleanup {
-        std::wstring key;
-        ~Cleanup() { ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
-    } cleanup{userKey};
+    UserKeyRemoved removed{userKey};
     TypeLibsCleared cleared{&kFixtureA, &kFixtureB};
     // An older registration of the same version with its own name and flags, and a sibling version.
     const std::wstring libA = TypeLibKey(kFixtureA);
