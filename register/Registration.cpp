@@ -189,6 +189,7 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
     if (target != RegistrationTarget::RegFile)
         journal.emplace(o_Register ? JournalKind::Register : JournalKind::Unregister,
                         target == RegistrationTarget::CurrentUser ? JournalScope::CurrentUser : JournalScope::Machine);
+    bool hostLost = false;
     RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
         std::wstring captured;
         ForEachSelectedFile(lsvFile, log, [&](int row) {
@@ -196,6 +197,7 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
             log.Append(key + Text(flavour.verb) + CrLf);
             FileOutcome outcome = RegisterFile(host_protocol::Journaled(flavour.operation), key, pump);
             std::wstring lines = OutcomeLines(outcome);
+            hostLost = hostLost || !outcome.code;
             if (target == RegistrationTarget::RegFile && outcome.code == 0) {
                 lines += CrLf + Format(IDS_LOG_CAPTURED, {std::to_wstring(outcome.keys), std::to_wstring(outcome.values)});
                 captured += outcome.captured;
@@ -210,9 +212,11 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
         } else {
             log.Append(Text(IDS_LOG_RUN_DONE));
         }
-    }, [] {
-        // The capture of every run but an export's too: a host that crashed meanwhile left its scratch key behind.
-        RegistryCapture::RemoveLeftovers();
+    }, [&] {
+        // A host that crashed while it captured left its scratch key behind; a capture of another window's
+        // run is spared where no host was lost.
+        if (target == RegistrationTarget::RegFile || hostLost)
+            RegistryCapture::RemoveLeftovers();
     });
 }
 

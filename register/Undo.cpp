@@ -52,6 +52,11 @@ INT_PTR CALLBACK UndoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         list.Focus();
         return FALSE;
     }
+    case WM_NOTIFY:
+        // A double click on a run undoes it, as its button does.
+        if (reinterpret_cast<NMHDR*>(lParam)->idFrom == IDC_UNDO_LIST && reinterpret_cast<NMHDR*>(lParam)->code == NM_DBLCLK)
+            ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        break;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
             auto* choice = reinterpret_cast<UndoChoice*>(::GetWindowLongPtrW(dialog, DWLP_USER));

@@ -221,6 +221,7 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_GE(WhileWaiting::ticks, 5) << "the window stopped processing events while the host worked";
     EXPECT_FALSE(WhileWaiting::serverLoaded) << "a server or Pemrix32.dll in the window's own process";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Mirdal\\Capture")) << "the scratch keys of the crashed captures";
 }
 
 TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntilThePanelCloses)
