@@ -62,15 +62,6 @@ void PutPayload(const std::wstring& text, hp::Reply& reply)
     reply.payload.assign(text.begin(), text.end());
 }
 
-void JournalInReply(const RegistrationLibrary& library, hp::Operation operation, const std::wstring& path, hp::Reply& reply)
-{
-    using enum hp::Operation;
-    const bool perUser = operation == JournalRegisterPerUser || operation == JournalUnregisterPerUser;
-    JournalEntry entry = JournaledCall(library, operation == JournalRegister || operation == JournalRegisterPerUser,
-                                       perUser ? JournalScope::CurrentUser : JournalScope::Machine, path);
-    reply.code = entry.code;
-    PutPayload(JournalEntryText(entry), reply);
-}
 
 // A registry that refuses the undo fails this entry only: its code goes in the reply.
 void UndoInReply(const std::wstring& text, hp::Reply& reply)
@@ -115,9 +106,19 @@ void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, co
     case hp::Operation::JournalRegister:
     case hp::Operation::JournalUnregister:
     case hp::Operation::JournalRegisterPerUser:
-    case hp::Operation::JournalUnregisterPerUser:
-        JournalInReply(library, operation, path, reply);
+    case hp::Operation::JournalUnregisterPerUser: {
+        using enum hp::Operation;
+        const bool perUser = operation == JournalRegisterPerUser || operation == JournalUnregisterPerUser;
+        // The real call comes last: its code and error stand in the reply.
+        auto called = [&](bool registering) {
+            call(registering);
+            return reply.code;
+        };
+        JournalEntry entry = JournaledCall(called, operation == JournalRegister || operation == JournalRegisterPerUser,
+                                           perUser ? JournalScope::CurrentUser : JournalScope::Machine, path);
+        PutPayload(JournalEntryText(entry), reply);
         return;
+    }
     case hp::Operation::Undo:
         UndoInReply(path, reply);
         return;

@@ -87,7 +87,7 @@ platform::UniqueKey Create(const std::wstring& path)
 
 } // namespace
 
-JournalEntry JournaledCall(const RegistrationLibrary& library, bool registering, JournalScope scope, const std::wstring& path)
+JournalEntry JournaledCall(const std::function<long(bool)>& call, bool registering, JournalScope scope, const std::wstring& path)
 {
     JournalEntry entry;
     entry.file = path;
@@ -96,7 +96,7 @@ JournalEntry JournaledCall(const RegistrationLibrary& library, bool registering,
     {
         RegistryCapture capture;
         // A registration that failed into the scratch key tells nothing to undo; the real call goes ahead.
-        if (library.Call(true, path) == 0)
+        if (call(true) == 0)
             for (const RegKeyRecord& record : capture.Read())
                 written.push_back(PathInScope(record.path, scope));
     }
@@ -108,7 +108,7 @@ JournalEntry JournaledCall(const RegistrationLibrary& library, bool registering,
         std::optional<PerUserRedirect> redirect;
         if (scope == JournalScope::CurrentUser)
             redirect.emplace();
-        entry.code = library.Call(registering, path);
+        entry.code = call(registering);
     }
     entry.after = ReadTrees(entry.keys);
     return entry;
