@@ -68,12 +68,15 @@ void frmMirdal::mnuR_Click(short index)
     case 2:
     case 3:
     case 4:
+    case 6:
         // The Registry menu stays open during a run and while its panel is up: these runs start only from idle.
         if (IsBusy)
             break;
         StartRun([&] {
             if (index == 4)
                 ExportRegistration();
+            else if (index == 6)
+                UndoRegistration();
             else
                 RunRegistration(index == 2, RegistrationTarget::CurrentUser);
         });
@@ -92,6 +95,8 @@ void frmMirdal::mnuReg_Click()
     // Registering for the current user and exporting take the same selection as registering.
     for (UINT item : {IDM_R2, IDM_R3, IDM_R4})
         mnuReg.Enable(item, btnReg.Enabled() && !IsBusy);
+    // Undo needs no selection: what it undoes is in the journal.
+    mnuReg.Enable(IDM_R6, !IsBusy);
 }
 
 void frmMirdal::mnuV_Click(short index)

@@ -22,6 +22,7 @@
 
 namespace platform { class FileDropTarget; }
 class LibraryScan;
+class LogWriter;
 class RegistrationHosts;
 
 class frmMirdal {
@@ -104,6 +105,8 @@ public:
     // Asks for the .reg file and exports the selected files' registrations to it.
     void ExportRegistration();
     void CreateBatchFiles();
+    // Asks which journaled run to undo and undoes it, file by file, in the result panel.
+    void UndoRegistration();
 
     // Registered-library scan.
     void ListRegisteredLibraries();
@@ -174,7 +177,15 @@ private:
         std::wstring captured;
         unsigned long keys = 0, values = 0;
     };
-    FileOutcome RegisterFile(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump);
+    // hostX64: the host to ask, where the file does not say (an undo); else the file's own bitness decides.
+    FileOutcome RegisterFile(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump,
+                             std::optional<bool> hostX64 = std::nullopt);
+    // The outcome's lines in the log: the library's code as text, then why, as far as known.
+    std::wstring OutcomeLines(const FileOutcome& outcome) const;
+    // A run that writes the registry, in the result panel: work gets the log and the pump that keeps the
+    // window answering; whatever happens, the final steps and then the run's own end follow.
+    void RunInPanel(const std::function<void(LogWriter&, const std::function<void()>&)>& work,
+                    const std::function<void()>& finalSteps);
     std::wstring BatchLine(int row, bool registering) const;
 
     void FillFileRowText(NMLVDISPINFOW* info) const;

@@ -13,6 +13,7 @@
 #define IDB_FILE16 111
 #define IDB_FILE32 112
 #define IDB_DIR16 113
+#define IDD_UNDO 120
 
 // Menu items: base + index of the item in its menu.
 #define IDM_F0 1000
@@ -23,6 +24,7 @@
 #define IDM_R2 1102
 #define IDM_R3 1103
 #define IDM_R4 1104
+#define IDM_R6 1106
 #define IDM_V0 1200
 #define IDM_V1 1201
 #define IDM_V2 1202
@@ -44,6 +46,7 @@
 #define IDC_PICRES 3005
 #define IDC_TXTRES 3006
 #define IDC_CMDCLOSE 3007
+#define IDC_UNDO_LIST 3010
 
 // Texts.
 #define IDS_CAPTION 1
@@ -118,3 +121,21 @@
 #define IDS_WHY_NO_HOST 108
 #define IDS_WHY_HOST_NOT_READY 109
 #define IDS_WHY_CRASHED_AT 110
+
+// The journal and undoing a run (250-279).
+// The undo dialog's columns.
+#define IDS_UNDO_COL_TIME 250
+#define IDS_UNDO_COL_KIND 251
+#define IDS_UNDO_COL_FILES 252
+#define IDS_UNDO_COL_FIRST 253
+// A run's kind: IDS_UNDO_KIND + 2 * scope (machine, current user, administrator) + 1 for an unregistration.
+#define IDS_UNDO_KIND 254
+#define IDS_UNDO_UNREADABLE 260
+#define IDS_MSG_UNDO_UNREADABLE 261
+// The file's line of an undo: its path, then this.
+#define IDS_LOG_UNDO_REGISTER 262
+#define IDS_LOG_UNDO_UNREGISTER 263
+#define IDS_LOG_UNDONE 264
+// Before "key\value" of a value left as it is.
+#define IDS_LOG_KEPT 265
+#define IDS_LOG_UNDO_DONE 266

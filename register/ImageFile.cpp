@@ -57,9 +57,7 @@ std::wstring PathVariable()
 
 } // namespace
 
-// The whole file is read rather than mapped: a mapped file cut short by another program faults on
-// access, which this code could not catch; a read of a few megabytes costs next to nothing.
-std::optional<pe::ImageFacts> ReadImageFile(const std::wstring& path)
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::wstring& path, unsigned long long limit)
 {
     platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                             nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -68,7 +66,7 @@ std::optional<pe::ImageFacts> ReadImageFile(const std::wstring& path)
         return std::nullopt;
     std::vector<std::uint8_t> bytes;
     try {
-        bytes.resize(static_cast<size_t>(std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), MaxImageRead)));
+        bytes.resize(static_cast<size_t>(std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), limit)));
     } catch (const std::bad_alloc&) {
         return std::nullopt; // a 32-bit process may find no room for a large file
     }
@@ -82,7 +80,17 @@ std::optional<pe::ImageFacts> ReadImageFile(const std::wstring& path)
         filled += read;
     }
     bytes.resize(filled);
-    return pe::ReadImage(bytes);
+    return bytes;
+}
+
+// The whole file is read rather than mapped: a mapped file cut short by another program faults on
+// access, which this code could not catch; a read of a few megabytes costs next to nothing.
+std::optional<pe::ImageFacts> ReadImageFile(const std::wstring& path)
+{
+    std::optional<std::vector<std::uint8_t>> bytes = ReadFileBytes(path, MaxImageRead);
+    if (!bytes)
+        return std::nullopt;
+    return pe::ReadImage(*bytes);
 }
 
 std::vector<std::wstring> MissingDependencies(const std::wstring& path, const pe::ImageFacts& facts)

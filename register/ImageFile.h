@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+// The file's first `limit` bytes, or all of a shorter file; nullopt when it cannot be read.
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::wstring& path, unsigned long long limit);
+
 // nullopt: the file cannot be read.
 std::optional<pe::ImageFacts> ReadImageFile(const std::wstring& path);
 

@@ -8,6 +8,7 @@
 #include "register/LogWriter.h"
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
+#include "register/RunJournal.h"
 #include "register/SelectedRowRun.h"
 #include "register/pure/HostRoute.h"
 #include "registry/LibraryScan.h"
@@ -111,12 +112,13 @@ std::wstring frmMirdal::OutcomeText(long code) const
 }
 
 frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operation, const std::wstring& path,
-                                               const std::function<void()>& pump)
+                                               const std::function<void()>& pump, std::optional<bool> hostX64)
 {
-    std::optional<pe::ImageFacts> facts = ReadImageFile(path);
+    std::optional<pe::ImageFacts> facts = hostX64 ? std::nullopt : ReadImageFile(path);
     // A file that cannot be read goes to the host of this build, whose load failure says why.
-    HostRoute route = facts ? RouteImage(facts->machine, platform::WindowsIs64Bit())
-                            : (sizeof(void*) == 8 ? HostRoute::X64Host : HostRoute::X86Host);
+    HostRoute route = hostX64   ? (*hostX64 ? HostRoute::X64Host : HostRoute::X86Host)
+                      : facts ? RouteImage(facts->machine, platform::WindowsIs64Bit())
+                              : (sizeof(void*) == 8 ? HostRoute::X64Host : HostRoute::X86Host);
     switch (route) {
     case HostRoute::NotPe: return {-2, Text(IDS_WHY_NOT_PE)};
     case HostRoute::ForeignMachine:
@@ -154,11 +156,18 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     return {-2, L""};
 }
 
-void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, const std::wstring& regFile)
+std::wstring frmMirdal::OutcomeLines(const FileOutcome& outcome) const
 {
-    if (lsvFile.ItemCount() == 0)
-        return;
-    const RunFlavour flavour = Flavour(o_Register, target);
+    // A host that never answered gave no code: its explanation stands in the outcome's place.
+    std::wstring lines = outcome.code ? OutcomeText(*outcome.code) : L"";
+    if (!outcome.why.empty())
+        lines += (lines.empty() ? L"" : CrLf) + outcome.why;
+    return lines;
+}
+
+void frmMirdal::RunInPanel(const std::function<void(LogWriter&, const std::function<void()>&)>& work,
+                           const std::function<void()>& finalSteps)
+{
     BeginReport();
     tlbMirdal.Enable(false);
     LogWriter log(txtRes);
@@ -169,20 +178,43 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
             log.Show();
             platform::ProcessPendingEvents();
         };
+        work(log, pump);
+    };
+    RunToFinalSteps(log, run, [&](const platform::Failure& failure) { ReportFailure(failure.Code(), failure.Description()); }, [&] {
+        finalSteps();
+        // What the run wrote is read at the next scan whether or not the watches have told of it yet.
+        if (libraryScan_)
+            libraryScan_->Invalidate();
+        lsvReg.DeleteAllItems();
+        cmdClose.Enable(true);
+    });
+}
+
+void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, const std::wstring& regFile)
+{
+    if (lsvFile.ItemCount() == 0)
+        return;
+    const RunFlavour flavour = Flavour(o_Register, target);
+    std::optional<RunJournal> journal;
+    if (target != RegistrationTarget::RegFile)
+        journal.emplace(o_Register ? JournalKind::Register : JournalKind::Unregister,
+                        target == RegistrationTarget::CurrentUser ? JournalScope::CurrentUser : JournalScope::Machine);
+    bool hostLost = false;
+    RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
         std::wstring captured;
         ForEachSelectedFile(lsvFile, log, [&](int row) {
             std::wstring key = FileRowAt(row).key;
             log.Append(key + Text(flavour.verb) + CrLf);
-            FileOutcome outcome = RegisterFile(flavour.operation, key, pump);
-            // A host that never answered gave no code: its explanation stands in the outcome's place.
-            std::wstring lines = outcome.code ? OutcomeText(*outcome.code) : L"";
-            if (!outcome.why.empty())
-                lines += (lines.empty() ? L"" : CrLf) + outcome.why;
+            FileOutcome outcome = RegisterFile(host_protocol::Journaled(flavour.operation), key, pump);
+            std::wstring lines = OutcomeLines(outcome);
+            hostLost = hostLost || !outcome.code;
             if (target == RegistrationTarget::RegFile && outcome.code == 0) {
                 lines += CrLf + Format(IDS_LOG_CAPTURED, {std::to_wstring(outcome.keys), std::to_wstring(outcome.values)});
                 captured += outcome.captured;
             }
             log.Append(lines + CrLf + CrLf);
+            if (journal && !outcome.captured.empty())
+                journal->Append(outcome.captured);
         });
         if (target == RegistrationTarget::RegFile) {
             WriteWholeFile(regFile, Utf16LeWithBom(RegFileHeader() + captured));
@@ -190,16 +222,11 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
         } else {
             log.Append(Text(IDS_LOG_RUN_DONE));
         }
-    };
-    RunToFinalSteps(log, run, [&](const platform::Failure& failure) { ReportFailure(failure.Code(), failure.Description()); }, [&] {
-        // A host that crashed while it captured left its scratch key behind.
-        if (target == RegistrationTarget::RegFile)
+    }, [&] {
+        // A host that crashed while it captured left its scratch key behind; a capture of another window's
+        // run is spared where no host was lost.
+        if (target == RegistrationTarget::RegFile || hostLost)
             RegistryCapture::RemoveLeftovers();
-        // What the run wrote is read at the next scan whether or not the watches have told of it yet.
-        if (libraryScan_)
-            libraryScan_->Invalidate();
-        lsvReg.DeleteAllItems();
-        cmdClose.Enable(true);
     });
 }
 

@@ -3,7 +3,10 @@
 #include "platform/WaitCursor.h"
 #include "register/pure/SelectedRows.h"
 
-void ForEachSelectedFile(const platform::ListView& rows, LogWriter& log, const std::function<void(int)>& visit)
+namespace {
+
+template <class Rows>
+void ForEachSelected(const Rows& rows, LogWriter& log, const std::function<void(int)>& visit)
 {
     auto pump = [&] {
         log.Show();
@@ -11,6 +14,25 @@ void ForEachSelectedFile(const platform::ListView& rows, LogWriter& log, const s
     };
     if (ForEachSelectedRow(rows, pump, visit) == RowWalk::RowGone)
         platform::ThrowFailure(ERROR_INVALID_INDEX);
+}
+
+// A fixed number of items, every one chosen.
+struct AllItems {
+    int count;
+    int ItemCount() const { return count; }
+    bool IsSelected(int) const { return true; }
+};
+
+} // namespace
+
+void ForEachSelectedFile(const platform::ListView& rows, LogWriter& log, const std::function<void(int)>& visit)
+{
+    ForEachSelected(rows, log, visit);
+}
+
+void ForEachRunItem(int count, LogWriter& log, const std::function<void(int)>& visit)
+{
+    ForEachSelected(AllItems{count}, log, visit);
 }
 
 void RunToFinalSteps(LogWriter& log, const std::function<void()>& work,

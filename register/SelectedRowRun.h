@@ -10,6 +10,9 @@
 // gone meanwhile ends the run as a failure.
 void ForEachSelectedFile(const platform::ListView& rows, LogWriter& log, const std::function<void(int)>& visit);
 
+// Items 0 to count - 1 in order, the log shown and the window's events processed before each.
+void ForEachRunItem(int count, LogWriter& log, const std::function<void(int)>& visit);
+
 // The work under the hourglass; whatever it throws, the log is flushed first, so that the line of the
 // file that failed stands in it, and the failure is reported. The final steps run either way.
 void RunToFinalSteps(LogWriter& log, const std::function<void()>& work,

@@ -4,6 +4,7 @@
 // A server that crashes or ends the process takes only this host with it; Mirdal.exe sees the exit code.
 #include "platform/Failure.h"
 #include "register/RegistryRedirect.h"
+#include "register/host/JournalCall.h"
 #include "register/host/RegistrationLibrary.h"
 #include "register/pure/HostProtocol.h"
 #include <ole2.h>
@@ -87,6 +88,33 @@ HANDLE PipeFromCommandLine()
     return reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(std::wcstoull(option + 7, nullptr, 10)));
 }
 
+void PutPayload(const std::wstring& text, hp::Reply& reply)
+{
+    if (text.size() > hp::kMaxTextUnits)
+        platform::ThrowFailure(ERROR_FILE_TOO_LARGE);
+    reply.payload.assign(text.begin(), text.end());
+}
+
+
+// A registry that refuses the undo fails this entry only: its code goes in the reply.
+void UndoInReply(const std::wstring& text, hp::Reply& reply)
+{
+    std::optional<JournalEntry> entry = ParseJournalEntry(text);
+    if (!entry)
+        platform::ThrowFailure(ERROR_INVALID_DATA);
+    std::wstring kept;
+    try {
+        for (const std::wstring& name : UndoEntry(*entry)) {
+            kept += name + L"\n";
+            ++reply.keys;
+        }
+    } catch (const platform::Failure& failure) {
+        reply.code = static_cast<std::int32_t>(HRESULT_FROM_WIN32(failure.Code()));
+        return;
+    }
+    PutPayload(kept, reply);
+}
+
 // Runs the library as the operation asks: straight, for the current user alone, or into a scratch key
 // whose contents come back as the payload. Throws platform::Failure when the registry cannot be redirected.
 void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, const std::wstring& path, hp::Reply& reply)
@@ -108,6 +136,25 @@ void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, co
         call(operation == hp::Operation::RegisterPerUser);
         return;
     }
+    case hp::Operation::JournalRegister:
+    case hp::Operation::JournalUnregister:
+    case hp::Operation::JournalRegisterPerUser:
+    case hp::Operation::JournalUnregisterPerUser: {
+        using enum hp::Operation;
+        const bool perUser = operation == JournalRegisterPerUser || operation == JournalUnregisterPerUser;
+        // The real call comes last: its code and error stand in the reply.
+        auto called = [&](bool registering) {
+            call(registering);
+            return reply.code;
+        };
+        JournalEntry entry = JournaledCall(called, operation == JournalRegister || operation == JournalRegisterPerUser,
+                                           perUser ? JournalScope::CurrentUser : JournalScope::Machine, path);
+        PutPayload(JournalEntryText(entry), reply);
+        return;
+    }
+    case hp::Operation::Undo:
+        UndoInReply(path, reply);
+        return;
     case hp::Operation::Capture: {
         RegistryCapture capture;
         call(true);
@@ -115,10 +162,7 @@ void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, co
         if (reply.code != 0)
             return;
         std::vector<RegKeyRecord> records = capture.Read();
-        std::wstring text = RegKeysText(records);
-        if (text.size() > hp::kMaxTextUnits)
-            platform::ThrowFailure(ERROR_FILE_TOO_LARGE);
-        reply.payload.assign(text.begin(), text.end());
+        PutPayload(RegKeysText(records), reply);
         reply.keys = static_cast<std::uint32_t>(records.size());
         for (const RegKeyRecord& record : records)
             reply.values += static_cast<std::uint32_t>(record.values.size());

@@ -7,8 +7,8 @@
 //   reply:   status, library code, host GetLastError after a load failure (or why the registry could
 //            not be redirected), number of keys and of values captured, payload length in UTF-16
 //            units, the payload.
-// Only Capture fills the counts and the payload: what the server wrote, as the keys' .reg text
-// without the file's header, and only when the library returned 0.
+// Capture fills the counts and the payload: what the server wrote, as the keys' .reg text without the
+// file's header, and only when the library returned 0. The journaled operations and Undo fill the payload.
 // A host whose server raised an exception that nothing handled replies Crashed before it ends: the
 // exception code in place of the library's, the faulting address's offset in its module in place of
 // lastError, and the module's file name (empty where the address lies in none) as the payload.
@@ -26,7 +26,28 @@ enum class Operation : std::uint32_t {
     RegisterPerUser = 3,   // HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE point under HKEY_CURRENT_USER meanwhile
     UnregisterPerUser = 4,
     Capture = 5,           // registers into a scratch key and replies with what was written
+    // As the four above, each written in the journal: the capture finds the keys, whose trees are read
+    // just before and just after the real call; the payload is the journal entry's text.
+    JournalRegister = 6,
+    JournalUnregister = 7,
+    JournalRegisterPerUser = 8,
+    JournalUnregisterPerUser = 9,
+    // The path is a journal entry's text; the entry is undone. The payload names the values kept, one a
+    // line, and keys counts them; the code is 0 or the HRESULT of the registry's failure.
+    Undo = 10,
 };
+
+// The journaled form of a registration or unregistration; any other operation as it is.
+inline Operation Journaled(Operation operation)
+{
+    switch (operation) {
+    case Operation::Register: return Operation::JournalRegister;
+    case Operation::Unregister: return Operation::JournalUnregister;
+    case Operation::RegisterPerUser: return Operation::JournalRegisterPerUser;
+    case Operation::UnregisterPerUser: return Operation::JournalUnregisterPerUser;
+    default: return operation;
+    }
+}
 
 enum class Status : std::uint32_t {
     Done = 0,          // the library was called; its code stands in the reply

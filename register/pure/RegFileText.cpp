@@ -121,3 +121,137 @@ std::vector<std::uint8_t> Utf16LeWithBom(const std::wstring& text)
     }
     return bytes;
 }
+
+int HexDigit(wchar_t c)
+{
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'a' && c <= L'f')
+        return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F')
+        return c - L'A' + 10;
+    return -1;
+}
+
+namespace {
+
+// A quoted text starting at `at`, with "\\" and "\"" undone; `at` moves past the closing quote.
+std::optional<std::wstring> Unquoted(const std::wstring& line, size_t& at)
+{
+    if (at >= line.size() || line[at] != L'"')
+        return std::nullopt;
+    std::wstring text;
+    for (++at; at < line.size(); ++at) {
+        wchar_t c = line[at];
+        if (c == L'"') {
+            ++at;
+            return text;
+        }
+        if (c == L'\\' && ++at >= line.size())
+            return std::nullopt;
+        text += line[at];
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> HexList(const std::wstring& text)
+{
+    std::vector<std::uint8_t> bytes;
+    for (size_t at = 0; at < text.size();) {
+        if (text[at] == L',' || text[at] == L' ') {
+            ++at;
+            continue;
+        }
+        if (at + 1 >= text.size() || HexDigit(text[at]) < 0 || HexDigit(text[at + 1]) < 0)
+            return std::nullopt;
+        bytes.push_back(static_cast<std::uint8_t>(HexDigit(text[at]) * 16 + HexDigit(text[at + 1])));
+        at += 2;
+    }
+    return bytes;
+}
+
+// The value of a line, its hex continued over the lines after it; `index` moves past what was read.
+std::optional<RegValue> ParseValue(const std::vector<std::wstring>& lines, size_t& index)
+{
+    const std::wstring& line = lines[index++];
+    RegValue value;
+    size_t at = 0;
+    if (line.starts_with(L"@=")) {
+        at = 1;
+    } else {
+        std::optional<std::wstring> name = Unquoted(line, at);
+        if (!name || at >= line.size() || line[at] != L'=')
+            return std::nullopt;
+        value.name = *name;
+    }
+    ++at;
+    if (line.compare(at, 1, L"\"") == 0) {
+        std::optional<std::wstring> text = Unquoted(line, at);
+        if (!text || at != line.size())
+            return std::nullopt;
+        value.type = kRegSz;
+        std::vector<std::uint8_t> bytes = Utf16LeWithBom(*text + L'\0');
+        value.data.assign(bytes.begin() + 2, bytes.end());
+        return value;
+    }
+    if (line.compare(at, 6, L"dword:") == 0) {
+        std::optional<std::vector<std::uint8_t>> bytes = HexList(line.substr(at + 6));
+        if (!bytes || bytes->size() != 4 || line.size() != at + 14)
+            return std::nullopt;
+        value.type = kRegDword;
+        value.data.assign(bytes->rbegin(), bytes->rend());
+        return value;
+    }
+    if (line.compare(at, 4, L"hex:") == 0) {
+        value.type = kRegBinary;
+        at += 4;
+    } else if (line.compare(at, 4, L"hex(") == 0) {
+        size_t close = line.find(L"):", at);
+        if (close == std::wstring::npos || close == at + 4 || close > at + 12)
+            return std::nullopt;
+        std::uint32_t type = 0;
+        for (size_t i = at + 4; i < close; ++i) {
+            if (HexDigit(line[i]) < 0)
+                return std::nullopt;
+            type = type * 16 + static_cast<std::uint32_t>(HexDigit(line[i]));
+        }
+        value.type = type;
+        at = close + 2;
+    } else {
+        return std::nullopt;
+    }
+    std::wstring hex = line.substr(at);
+    while (hex.ends_with(L'\\')) {
+        if (index >= lines.size() || !lines[index].starts_with(L"  "))
+            return std::nullopt;
+        hex.pop_back();
+        hex += lines[index++];
+    }
+    std::optional<std::vector<std::uint8_t>> bytes = HexList(hex);
+    if (!bytes)
+        return std::nullopt;
+    value.data = std::move(*bytes);
+    return value;
+}
+
+} // namespace
+
+std::optional<std::vector<RegKeyRecord>> ParseRegKeysLines(const std::vector<std::wstring>& lines)
+{
+    std::vector<RegKeyRecord> keys;
+    for (size_t index = 0; index < lines.size();) {
+        const std::wstring& line = lines[index];
+        if (line.empty()) {
+            ++index;
+        } else if (line.size() >= 2 && line.front() == L'[' && line.back() == L']') {
+            keys.push_back({line.substr(1, line.size() - 2), {}});
+            ++index;
+        } else {
+            std::optional<RegValue> value = keys.empty() ? std::nullopt : ParseValue(lines, index);
+            if (!value)
+                return std::nullopt;
+            keys.back().values.push_back(std::move(*value));
+        }
+    }
+    return keys;
+}

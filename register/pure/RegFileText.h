@@ -1,6 +1,7 @@
 #pragma once
 // The text of a .reg file as regedit and reg.exe import it (format version 5.00).
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,3 +37,10 @@ std::wstring RegKeysText(const std::vector<RegKeyRecord>& keys);
 
 // The file's bytes: a byte order mark and the text in UTF-16LE.
 std::vector<std::uint8_t> Utf16LeWithBom(const std::wstring& text);
+
+// The value of a hexadecimal digit of either case; -1 for any other character.
+int HexDigit(wchar_t c);
+
+// The keys of text that RegKeysText wrote, read back line by line (line ends already removed);
+// nullopt when a line is not of that form.
+std::optional<std::vector<RegKeyRecord>> ParseRegKeysLines(const std::vector<std::wstring>& lines);

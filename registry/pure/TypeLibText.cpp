@@ -1,21 +1,11 @@
 #include "registry/pure/TypeLibText.h"
+#include "register/pure/RegFileText.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
 
 namespace {
-
-int HexDigit(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
 
 // Digits count up to the first character that is not one; a value that needs more than
 // 32 bits has no sensible version number and reads as 0.

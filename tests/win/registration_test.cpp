@@ -3,11 +3,13 @@
 // an export. Servers run in the registration hosts, never in the window's process; the misbehaving
 // ones take only their host with them.
 #include "TestSupport.h"
+#include "platform/FileSystem.h"
 #include "platform/Module.h"
 #include "app/resource.h"
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
 #include <algorithm>
+#include <cwctype>
 #include <cwchar>
 #include <regex>
 
@@ -52,6 +54,58 @@ std::wstring RegisteredTree(const fixtures::TypeLibFixture& fixture, size_t* key
     return RegKeysText(records);
 }
 
+// Answers the next undo dialog: records its rows ("kind|files|first file", "*" before the selected one)
+// and buttons, selects the row chosen and presses "元に戻す".
+struct UndoDialog {
+    static inline std::vector<std::wstring> rows;
+    static inline std::wstring buttons;
+    static inline int choose = 0;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
+    {
+        HWND dialog = ::FindWindowW(L"#32770", L"元に戻す");
+        if (!dialog)
+            return;
+        ::KillTimer(nullptr, timer);
+        platform::ListView list(::GetDlgItem(dialog, IDC_UNDO_LIST));
+        rows.clear();
+        for (int row = 0; row < list.ItemCount(); ++row)
+            rows.push_back((list.IsSelected(row) ? L"*" : L"") + list.ItemText(row, 1) + L"|" + list.ItemText(row, 2) + L"|" +
+                           list.ItemText(row, 3));
+        wchar_t ok[32] = {}, cancel[32] = {};
+        ::GetDlgItemTextW(dialog, IDOK, ok, 32), ::GetDlgItemTextW(dialog, IDCANCEL, cancel, 32);
+        buttons = ok + (L"|" + std::wstring(cancel)) + L"|" + std::to_wstring(LOWORD(::SendMessageW(dialog, DM_GETDEFID, 0, 0)));
+        list.SetAllSelected(false);
+        list.SetSelected(choose, true);
+        ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    }
+};
+
+// A key of HKEY_CURRENT_USER, removed with its tree when this goes.
+struct UserKeyRemoved {
+    std::wstring key;
+    ~UserKeyRemoved() { ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
+};
+
+std::wstring Upper(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towupper(c));
+    return text;
+}
+
+std::wstring ClassesValue(const std::wstring& key)
+{
+    wchar_t text[MAX_PATH] = {};
+    DWORD bytes = sizeof text;
+    ::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text, &bytes);
+    return text;
+}
+
+void SetClassesValue(const std::wstring& key, const std::wstring& text)
+{
+    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
+}
+
 class RegistrationTest : public WindowTest {
 protected:
     // Named after the process, so that runs side by side never share a folder.
@@ -77,6 +131,14 @@ protected:
         return RegisteredFile(kFixtureA) + L"|" + RegisteredFile(kFixtureB) + L"|" + RegisteredFile(kFixtureSpace);
     }
     bool Listed(const std::wstring& row) const { return std::ranges::count(LibraryRows(), row) == 1; }
+    // Chooses "登録を元に戻す(&Z)..." and, in its dialog, the run at this row.
+    void Undo(int row) const
+    {
+        UndoDialog::choose = row;
+        UndoDialog::rows.clear();
+        ::SetTimer(nullptr, 0, 50, UndoDialog::Tick);
+        Choose(IDM_R6);
+    }
 };
 
 TEST_F(RegistrationTest, EachSelectedFileIsLoggedInListOrderWithItsOutcomeAndTheRegistryFollows)
@@ -168,6 +230,7 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_GE(WhileWaiting::ticks, 5) << "the window stopped processing events while the host worked";
     EXPECT_FALSE(WhileWaiting::serverLoaded) << "a server or Pemrix32.dll in the window's own process";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Mirdal\\Capture")) << "the scratch keys of the crashed captures";
 }
 
 // A host that ends before it is ready is the host's failure, never the server's; the run goes on.
@@ -303,10 +366,7 @@ TEST_F(RegistrationTest, BatchFilesInCodePage932RegisterAndUnregisterThroughCmd)
 TEST_F(RegistrationTest, ForTheCurrentUserUnderHkcuOnlyAndAnExportAsRegsvr32WouldRegister)
 {
     const std::wstring classesKey = L"Software\\Classes\\" + TypeLibKey(kFixtureB);
-    struct Cleanup {
-        std::wstring key;
-        ~Cleanup() { ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
-    } cleanup{classesKey};
+    UserKeyRemoved removed{classesKey};
     TypeLibsCleared cleared{&kFixtureA, &kFixtureB};
     Copy(kFixtureA.file);
     Copy(kFixtureB.file);
@@ -358,6 +418,76 @@ TEST_F(RegistrationTest, ForTheCurrentUserUnderHkcuOnlyAndAnExportAsRegsvr32Woul
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_WTEXT_EQ(std::to_wstring(ERROR_PATH_NOT_FOUND) + L"|" + platform::SystemMessage(ERROR_PATH_NOT_FOUND),
                     prompter.messages[0].title + L"|" + prompter.messages[0].text);
+}
+
+// The journal survives the window; undo puts back what the run changed and what still stands as the run
+// left it, and only that.
+TEST_F(RegistrationTest, EveryRunIsJournaledAndUndoneExactlyEvenAfterARestart)
+{
+    wchar_t local[MAX_PATH] = {};
+    ASSERT_GT(::GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
+    const std::wstring journal = local + std::wstring(L"\\Mirdal\\Journal\\");
+    RemoveTree(journal);
+    const std::wstring userKey = L"Software\\Classes\\" + TypeLibKey(kFixtureB);
+    UserKeyRemoved removed{userKey};
+    TypeLibsCleared cleared{&kFixtureA, &kFixtureB};
+    // An older registration of the same version with its own name and flags, and a sibling version.
+    const std::wstring libA = TypeLibKey(kFixtureA);
+    SetClassesValue(libA + L"\\1.0", L"Old name");
+    SetClassesValue(libA + L"\\1.0\\FLAGS", L"4");
+    SetClassesValue(libA + L"\\9.0", L"Sibling");
+    Copy(kFixtureA.file), Copy(kFixtureB.file);
+    Show();
+    Select({kFixtureA.file});
+    window->mnuF_Click(0);
+    window->cmdClose_Click();
+    SetClassesValue(libA + L"\\1.0\\HELPDIR", L"C:\\elsewhere");
+
+    Restart(L"");
+    Undo(0);
+    EXPECT_EQ(UndoDialog::rows, std::vector<std::wstring>{L"*登録|1|" + folder.Path() + kFixtureA.file});
+    EXPECT_WTEXT_EQ(L"元に戻す|閉じる|" + std::to_wstring(IDOK), UndoDialog::buttons);
+    EXPECT_WTEXT_EQ(Upper(folder.Path() + kFixtureA.file + L"の登録を元に戻す\r\n変更されていたため戻していません: HKEY_CLASSES_ROOT\\" + libA +
+                          L"\\1.0\\HELPDIR\\@\r\n\r\n元に戻す終了"),
+                    Upper(Log()));
+    EXPECT_WTEXT_EQ(L"Old name|4|Sibling|C:\\elsewhere", ClassesValue(libA + L"\\1.0") + L"|" + ClassesValue(libA + L"\\1.0\\FLAGS") + L"|" +
+                                                             ClassesValue(libA + L"\\9.0") + L"|" + ClassesValue(libA + L"\\1.0\\HELPDIR"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, libA + L"\\1.0\\0"));
+    window->cmdClose_Click();
+
+    // For the machine, then for the current user over it, and a file cut short that is newer than both.
+    const std::wstring pathB = folder.Path() + kFixtureB.file;
+    Show();
+    Select({kFixtureB.file});
+    window->mnuF_Click(0), window->cmdClose_Click();
+    Choose(IDM_R2), window->cmdClose_Click();
+    ASSERT_TRUE(KeyExists(HKEY_CURRENT_USER, userKey));
+    std::wstring newest;
+    platform::FolderListing listing(journal + L"*.txt");
+    for (WIN32_FIND_DATAW entry; listing.Next(entry);)
+        newest = std::max<std::wstring>(newest, entry.cFileName);
+    const std::string whole = ReadBytes(journal + newest);
+    const std::wstring cut = journal + L"99999999-cut.txt";
+    platform::UniqueFile file(::CreateFileW(cut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ::WriteFile(file.get(), whole.data(), static_cast<DWORD>(whole.size() - 9), &written, nullptr);
+    file.reset();
+    Undo(0);
+    EXPECT_EQ(UndoDialog::rows, (std::vector<std::wstring>{L"*読み取れません||", L"現在のユーザーに登録|1|" + pathB, L"登録|1|" + pathB}));
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_WTEXT_EQ(L"この記録は読み取れないため、元に戻せません: " + cut, prompter.messages[0].text);
+    Undo(1);
+    EXPECT_WTEXT_EQ(pathB + L"の登録を元に戻す\r\n元に戻しました。\r\n\r\n元に戻す終了", Log());
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, userKey));
+    EXPECT_WTEXT_EQ(pathB, RegisteredFile(kFixtureB)) << "the machine's registration stays";
+    window->cmdClose_Click();
+
+    // An undone unregistration registers the library again.
+    window->mnuF_Click(1), window->cmdClose_Click();
+    Undo(1);
+    EXPECT_EQ(UndoDialog::rows, (std::vector<std::wstring>{L"*読み取れません||", L"解除|1|" + pathB, L"登録|1|" + pathB}));
+    EXPECT_WTEXT_EQ(pathB + L"の解除を元に戻す\r\n元に戻しました。\r\n\r\n元に戻す終了", Log());
+    EXPECT_WTEXT_EQ(pathB, RegisteredFile(kFixtureB));
 }
 
 } // namespace

@@ -225,18 +225,23 @@ void WindowTest::TearDown()
         window->IsBusy = false;
         ::DestroyWindow(window->Hwnd());
     }
+    DropQuit();
+    ClearSettings();
+}
+
+void WindowTest::DropQuit()
+{
     Pump();
-    // The window's end posts WM_QUIT, which would stand before every message of the next test's window.
+    // The window's end posts WM_QUIT, which would stand before every message of the next window.
     MSG quit;
     while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
-    ClearSettings();
 }
 
 void WindowTest::Restart(const std::wstring& view, const std::wstring& path)
 {
     ::DestroyWindow(window->Hwnd());
-    Pump();
+    DropQuit();
     ClearSettings();
     for (const auto& [name, value] : {std::pair{L"View", view}, {L"Path", path}})
         if (!value.empty())

@@ -142,6 +142,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
     static void ClearSettings();
+    // Processes what is queued after the window was destroyed, and drops the WM_QUIT it posted.
+    static void DropQuit();
     // Starts the window again with these settings (empty: none) stored beforehand.
     void Restart(const std::wstring& view, const std::wstring& path = L"");
     // The list rows' names, in list order.
