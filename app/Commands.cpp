@@ -1,6 +1,8 @@
 #include "app/frmMirdal.h"
 #include "app/pure/CommandTable.h"
 #include "app/resource.h"
+#include "platform/Dpi.h"
+#include "platform/Elevation.h"
 #include "platform/ScopedFlag.h"
 
 namespace {
@@ -68,12 +70,16 @@ void frmMirdal::mnuR_Click(short index)
     case 2:
     case 3:
     case 4:
+    case 5:
+    case 6:
         // The Registry menu stays open during a run and while its panel is up: these runs start only from idle.
         if (IsBusy)
             break;
         StartRun([&] {
-            if (index == 4)
+            if (index == 6)
                 ExportRegistration();
+            else if (index >= 4)
+                RunRegistration(index == 4, RegistrationTarget::Administrator);
             else
                 RunRegistration(index == 2, RegistrationTarget::CurrentUser);
         });
@@ -89,8 +95,8 @@ void frmMirdal::mnuReg_Click()
 {
     UpdateCommandState();
     mnuReg.Enable(IDM_R0, btnRegRead.Enabled());
-    // Registering for the current user and exporting take the same selection as registering.
-    for (UINT item : {IDM_R2, IDM_R3, IDM_R4})
+    // Registering for the current user or as administrator and exporting take the same selection as registering.
+    for (UINT item : {IDM_R2, IDM_R3, IDM_R4, IDM_R5, IDM_R6})
         mnuReg.Enable(item, btnReg.Enabled() && !IsBusy);
 }
 
@@ -166,4 +172,12 @@ void frmMirdal::lsvFile_MouseDown(int button, int, int x, int y)
         mnuFile.InsertAt(QuitSeparatorPosition, separator);
         mnuFile.InsertAt(QuitPosition, quit);
     }
+}
+
+// The items that ask for administrator rights show the system's shield, as everywhere in Windows.
+void frmMirdal::MarkElevatingItems()
+{
+    shield_ = platform::ShieldBitmap(platform::SystemMetric(SM_CXSMICON, Dpi()));
+    for (UINT item : {IDM_R4, IDM_R5})
+        mnuReg.SetBitmap(item, shield_.get());
 }

@@ -90,8 +90,9 @@ public:
 
     // Registration and batch files, which report in the result panel.
     // Where a run's registrations go: the registry itself, the current user's part of it only, or a
-    // .reg file, while the registry stays as it was.
-    enum class RegistrationTarget { Registry, CurrentUser, RegFile };
+    // .reg file, while the registry stays as it was; or the registry itself through hosts with
+    // administrator rights, when the window has none.
+    enum class RegistrationTarget { Registry, CurrentUser, RegFile, Administrator };
     void BeginReport();
     void RunRegistration(bool o_Register, RegistrationTarget target = RegistrationTarget::Registry,
                          const std::wstring& regFile = {});
@@ -159,6 +160,7 @@ private:
     template <class F> void Reporting(F&& handler);
     void ReportFailure(unsigned long code, const std::wstring& description) const;
 
+    void MarkElevatingItems();
     bool StartRun(const std::function<void()>& run);
     std::wstring OutcomeText(long code) const;
     // The library's code (none when the host never answered) and why, when the program knows;
@@ -169,7 +171,9 @@ private:
         std::wstring captured;
         unsigned long keys = 0, values = 0;
     };
-    FileOutcome RegisterFile(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump);
+    // With `elevated`, the file goes to a host with administrator rights.
+    FileOutcome RegisterFile(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump,
+                             bool elevated = false);
     std::wstring BatchLine(int row, bool registering) const;
 
     void FillFileRowText(NMLVDISPINFOW* info) const;
@@ -199,6 +203,8 @@ private:
     std::unique_ptr<LibraryScan, PartDeleter> libraryScan_;
     // The registration hosts, started at the first file of their bitness and kept until the window goes.
     std::unique_ptr<RegistrationHosts, PartDeleter> hosts_;
+    // The picture of the items that ask for administrator rights; the menu draws it but does not own it.
+    platform::UniqueBitmap shield_;
 };
 
 template <class F>

@@ -1,6 +1,7 @@
 #include "app/Texts.h"
 #include "app/frmMirdal.h"
 #include "app/resource.h"
+#include "platform/Elevation.h"
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
@@ -9,6 +10,7 @@
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
 #include "register/SelectedRowRun.h"
+#include "register/pure/AccessDenied.h"
 #include "register/pure/HostRoute.h"
 #include "registry/LibraryScan.h"
 #include <commdlg.h>
@@ -61,10 +63,15 @@ RunFlavour Flavour(bool o_Register, frmMirdal::RegistrationTarget target)
     case frmMirdal::RegistrationTarget::CurrentUser:
         return o_Register ? RunFlavour{RegisterPerUser, IDS_LOG_REGISTER_USER} : RunFlavour{UnregisterPerUser, IDS_LOG_UNREGISTER_USER};
     case frmMirdal::RegistrationTarget::RegFile: return {Capture, IDS_LOG_EXPORT};
+    case frmMirdal::RegistrationTarget::Administrator:
+        return o_Register ? RunFlavour{Register, IDS_LOG_REGISTER_ADMIN} : RunFlavour{Unregister, IDS_LOG_UNREGISTER_ADMIN};
     case frmMirdal::RegistrationTarget::Registry: break;
     }
     return o_Register ? RunFlavour{Register, IDS_LOG_REGISTER} : RunFlavour{Unregister, IDS_LOG_UNREGISTER};
 }
+
+// The user declined the prompt for administrator rights: the run stops at the file that asked for them.
+struct ElevationDeclined {};
 
 void WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes)
 {
@@ -102,12 +109,14 @@ std::wstring frmMirdal::OutcomeText(long code) const
     case -3: return Text(IDS_LOG_NO_ENTRY);
     }
     // A server that refused (access denied, for one) must not pass in silence.
-    return Text(IDS_LOG_FAILED_CODE) + Hex(static_cast<unsigned long>(code), 8) + L")"
-           + platform::SystemMessage(static_cast<DWORD>(code));
+    std::wstring meaning = platform::SystemMessage(static_cast<DWORD>(code));
+    if (meaning.empty() && static_cast<std::uint32_t>(code) == kTypeLibRegistryAccess)
+        meaning = Text(IDS_MEANING_TYPELIB_REGISTRY);
+    return Text(IDS_LOG_FAILED_CODE) + Hex(static_cast<unsigned long>(code), 8) + L")" + meaning;
 }
 
 frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operation, const std::wstring& path,
-                                               const std::function<void()>& pump)
+                                               const std::function<void()>& pump, bool elevated)
 {
     std::optional<pe::ImageFacts> facts = ReadImageFile(path);
     // A file that cannot be read goes to the host of this build, whose load failure says why.
@@ -123,7 +132,9 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     const bool x64 = route == HostRoute::X64Host;
     if (!hosts_)
         hosts_.reset(new RegistrationHosts());
-    HostOutcome outcome = hosts_->For(x64).Call(operation, path, pump);
+    HostOutcome outcome = (elevated ? hosts_->ElevatedFor(x64, hwnd_) : hosts_->For(x64)).Call(operation, path, pump);
+    if (elevated && outcome.kind == HostOutcome::Kind::CannotStart && outcome.error == ERROR_CANCELLED)
+        throw ElevationDeclined{};
     switch (outcome.kind) {
     case HostOutcome::Kind::CannotStart:
         return {-2, Format(IDS_WHY_NO_HOST, {x64 ? L"64" : L"32", platform::SystemMessage(outcome.error),
@@ -149,6 +160,11 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
     if (lsvFile.ItemCount() == 0)
         return;
     const RunFlavour flavour = Flavour(o_Register, target);
+    const bool windowElevated = platform::CurrentElevation().ProcessIsElevated();
+    const bool elevatedHosts = target == RegistrationTarget::Administrator && !windowElevated;
+    // Advice on rights belongs to the machine-wide runs of a window without them; the other runs write
+    // under the user's own key.
+    const bool adviseRights = target == RegistrationTarget::Registry && !windowElevated;
     BeginReport();
     tlbMirdal.Enable(false);
     LogWriter log(txtRes);
@@ -160,20 +176,28 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
             platform::ProcessPendingEvents();
         };
         std::wstring captured;
-        ForEachSelectedFile(lsvFile, log, [&](int row) {
+        auto visit = [&](int row) {
             std::wstring key = FileRowAt(row).key;
             log.Append(key + Text(flavour.verb) + CrLf);
-            FileOutcome outcome = RegisterFile(flavour.operation, key, pump);
+            FileOutcome outcome = RegisterFile(flavour.operation, key, pump, elevatedHosts);
             // A host that never answered gave no code: its explanation stands in the outcome's place.
             std::wstring lines = outcome.code ? OutcomeText(*outcome.code) : L"";
             if (!outcome.why.empty())
                 lines += (lines.empty() ? L"" : CrLf) + outcome.why;
+            if (adviseRights && outcome.code && IsAccessDenied(static_cast<std::uint32_t>(*outcome.code)))
+                lines += CrLf + Text(IDS_WHY_NEEDS_ADMIN);
             if (target == RegistrationTarget::RegFile && outcome.code == 0) {
                 lines += CrLf + Format(IDS_LOG_CAPTURED, {std::to_wstring(outcome.keys), std::to_wstring(outcome.values)});
                 captured += outcome.captured;
             }
             log.Append(lines + CrLf + CrLf);
-        });
+        };
+        try {
+            ForEachSelectedFile(lsvFile, log, visit);
+        } catch (const ElevationDeclined&) {
+            log.Append(Text(IDS_LOG_ELEVATION_DECLINED));
+            return;
+        }
         if (target == RegistrationTarget::RegFile) {
             WriteWholeFile(regFile, Utf16LeWithBom(RegFileHeader() + captured));
             log.Append(Text(IDS_LOG_EXPORT_FILE) + regFile + CrLf + Text(IDS_LOG_EXPORT_DONE));

@@ -3,6 +3,7 @@
 // an export. Servers run in the registration hosts, never in the window's process; the misbehaving
 // ones take only their host with them.
 #include "TestSupport.h"
+#include "platform/Elevation.h"
 #include "platform/Module.h"
 #include "app/resource.h"
 #include "register/RegistrationHost.h"
@@ -50,6 +51,22 @@ std::wstring RegisteredTree(const fixtures::TypeLibFixture& fixture, size_t* key
         *keys = records.size(), *values = valueCount;
     return RegKeysText(records);
 }
+
+// Acts a window without administrator rights, where every Wine process holds them. The prompt for them
+// is declined or, as the shell's "runas" does here, passes at once; it is counted either way.
+struct LimitedWindow : platform::Elevation {
+    bool declines = false;
+    int prompts = 0;
+    LimitedWindow() { platform::SetElevation(this); }
+    ~LimitedWindow() override { platform::SetElevation(nullptr); }
+    bool ProcessIsElevated() override { return false; }
+    DWORD StartElevated(HWND owner, const std::wstring& executable, const std::wstring& parameters,
+                        platform::UniqueHandle& process) override
+    {
+        ++prompts;
+        return declines ? ERROR_CANCELLED : Elevation::StartElevated(owner, executable, parameters, process);
+    }
+};
 
 class RegistrationTest : public WindowTest {
 protected:
@@ -306,7 +323,7 @@ TEST_F(RegistrationTest, ForTheCurrentUserUnderHkcuOnlyAndAnExportAsRegsvr32Woul
     Select({fixture.file, L"x.dll"});
     const std::wstring path = folder.Path() + fixture.file, regFile = folder.Path() + L"登録 A.reg";
     prompter.AnswerSave(regFile);
-    Choose(IDM_R4);
+    Choose(IDM_R6);
     EXPECT_WTEXT_EQ(L"<none>", RegisteredTree(fixture));
     const std::wstring exportLog = Log();
     window->cmdClose_Click();
@@ -326,10 +343,51 @@ TEST_F(RegistrationTest, ForTheCurrentUserUnderHkcuOnlyAndAnExportAsRegsvr32Woul
 
     // A file that cannot be written: the system's text in the critical message.
     prompter.AnswerSave(folder.Path() + L"gone\\x.reg");
-    Choose(IDM_R4);
+    Choose(IDM_R6);
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_WTEXT_EQ(std::to_wstring(ERROR_PATH_NOT_FOUND) + L"|" + platform::SystemMessage(ERROR_PATH_NOT_FOUND),
                     prompter.messages[0].title + L"|" + prompter.messages[0].text);
+}
+
+// Wine's reg.exe is the peer that tells the machine's key from the user's.
+TEST_F(RegistrationTest, AsAdministratorOneElevatedHostConnectedByNameRegistersForTheMachineAndALimitedWindowAdvises)
+{
+    TypeLibsCleared cleared{&kFixtureA};
+    Copy(kFixtureA.file);
+    Copy(fixtures::kFixtureDenied);
+    Show();
+    window->lsvFile.SetAllSelected(true);
+    const std::wstring denied = L"登録/解除に失敗しました。(コード 0x80070005)" + platform::SystemMessage(0x80070005u);
+    const std::map<std::wstring, std::wstring> outcomes{{fixtures::kFixtureDenied, denied}};
+    const std::wstring key = L"\\Software\\Classes\\" + TypeLibKey(kFixtureA) + L"\"";
+    LimitedWindow limited;
+
+    limited.declines = true;
+    Choose(IDM_R4);
+    EXPECT_WTEXT_EQ(window->FileRowAt(SelectedRows().at(0)).key + L"を管理者として登録\r\n管理者の権限が得られなかったため、登録/解除しませんでした。",
+                    Log());
+    EXPECT_WTEXT_EQ(L"", RegisteredFile(kFixtureA));
+    window->cmdClose_Click();
+
+    limited.declines = false;
+    Choose(IDM_R4);
+    EXPECT_WTEXT_EQ(RunLog(L"を管理者として登録", outcomes), Log());
+    EXPECT_EQ(RunProgram(L"reg.exe query \"HKLM" + key), 0u);
+    EXPECT_NE(RunProgram(L"reg.exe query \"HKCU" + key), 0u);
+    window->cmdClose_Click();
+    Choose(IDM_R5);
+    EXPECT_WTEXT_EQ(RunLog(L"を管理者として解除", outcomes), Log());
+    EXPECT_NE(RunProgram(L"reg.exe query \"HKLM" + key), 0u);
+    EXPECT_EQ(limited.prompts, 2) << "the declined prompt, then one host kept for the session";
+    window->cmdClose_Click();
+
+    // The window's own hosts: a file refused for lack of rights gets the advice, which an elevated
+    // window never gives (the first test).
+    window->mnuF_Click(0);
+    EXPECT_WTEXT_EQ(RunLog(L"を登録", {{fixtures::kFixtureDenied, denied + L"\r\n管理者の権限が必要です。レジストリ メニューの「管理者として登録」か「現在のユーザーに登録」を使えます。"}}),
+                    Log());
+    EXPECT_EQ(limited.prompts, 2);
+    EXPECT_TRUE(prompter.messages.empty());
 }
 
 } // namespace
