@@ -148,13 +148,37 @@ void frmMirdal::ShowViewMenu(POINT screen)
         mnuView.TrackPopup(hwnd_, screen);
 }
 
+void frmMirdal::lsvFile_ContextMenuKey()
+{
+    // The menu a right click on the focused row would open, else on the first selected one; with no
+    // row selected, the View menu at the list's corner, as a click on empty space would open it.
+    int row = lsvFile.FocusedRow();
+    if (row < 0 || !lsvFile.IsSelected(row))
+        row = lsvFile.NextSelected(-1);
+    if (row < 0) {
+        POINT corner{0, 0};
+        ::ClientToScreen(lsvFile.Hwnd(), &corner);
+        return ShowViewMenu(corner);
+    }
+    lsvFile.EnsureVisible(row);
+    RECT rc = lsvFile.ItemRect(row);
+    int half = (rc.bottom - rc.top) / 2;
+    POINT screen{rc.left + half, rc.top + half};
+    ::ClientToScreen(lsvFile.Hwnd(), &screen);
+    ShowFileListMenu(row, screen);
+}
+
 void frmMirdal::lsvFile_MouseDown(int button, int, int x, int y)
 {
     if (button != 2)
         return;
-    int row = lsvFile.HitTest(x, y);
     POINT screen{x, y};
     ::ClientToScreen(lsvFile.Hwnd(), &screen);
+    ShowFileListMenu(lsvFile.HitTest(x, y), screen);
+}
+
+void frmMirdal::ShowFileListMenu(int row, POINT screen)
+{
     if (row < 0)
         return ShowViewMenu(screen);
     // While a run holds the File menu disabled, its pop-up is not offered either.

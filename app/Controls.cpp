@@ -211,6 +211,11 @@ LRESULT CALLBACK frmMirdal::FileListProc(HWND hwnd, UINT message, WPARAM wParam,
                                       GET_Y_LPARAM(lParam));
         });
         return 0;
+    case WM_CONTEXTMENU:
+        // The right button was answered as it went down; this one comes from Shift+F10 or the Menu key.
+        if (lParam == -1)
+            window->Reporting([&] { window->lsvFile_ContextMenuKey(); });
+        return 0;
     case WM_NCDESTROY:
         ::RemoveWindowSubclass(hwnd, FileListProc, SubclassId);
         break;

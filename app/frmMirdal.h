@@ -52,6 +52,10 @@ public:
     void tlbMirdal_ButtonClick(const platform::ToolButton& button);
     void tlbMirdal_ButtonDropDown(const platform::ToolButton& button);
     void lsvFile_MouseDown(int button, int shift, int x, int y);
+    // Shift+F10 or the Menu key on the file list.
+    void lsvFile_ContextMenuKey();
+    // The File menu at a selected row (no menu at a row that is not selected), the View menu off the rows.
+    void ShowFileListMenu(int row, POINT screen);
     // The View menu as a pop-up at a point of the screen, unless a run holds it disabled.
     void ShowViewMenu(POINT screen);
 

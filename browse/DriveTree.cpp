@@ -145,6 +145,8 @@ void frmMirdal::ShowFolder(const std::wstring& path)
         trvDir.EnsureVisible(node);
         ::UpdateWindow(trvDir.Hwnd());
     }
+    // Revealing a deep node scrolls the tree sideways to it; the drives and upper folders stay in sight.
+    trvDir.ScrollFullyLeft();
     ::UpdateWindow(trvDir.Hwnd());
     SetFileListView(path);
 }

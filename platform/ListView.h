@@ -83,6 +83,8 @@ public:
         return static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(after), MAKELPARAM(LVNI_SELECTED, 0)));
     }
     int SelectedCount() const { return static_cast<int>(Send(LVM_GETSELECTEDCOUNT)); }
+    int FocusedRow() const { return static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)); }
+    void EnsureVisible(int index) const { Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE); }
 
     // The row under a point in the list's client coordinates, or -1.
     int HitTest(int x, int y) const

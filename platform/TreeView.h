@@ -25,6 +25,7 @@ public:
     void Select(HTREEITEM item) const { Send(TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)); }
     HTREEITEM Selected() const { return Next(nullptr, TVGN_CARET); }
     void EnsureVisible(HTREEITEM item) const { Send(TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item)); }
+    void ScrollFullyLeft() const { Send(WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0); }
     void Expand(HTREEITEM item, UINT action = TVE_EXPAND) const
     {
         Send(TVM_EXPAND, action, reinterpret_cast<LPARAM>(item));

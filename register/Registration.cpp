@@ -22,18 +22,22 @@ namespace {
 constexpr wchar_t CrLf[] = L"\r\n";
 constexpr DWORD RegDialogFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
 
-// The text of a string-table entry with %1, %2, ... replaced by the arguments.
+// The text of a string-table entry with %1, %2, ... replaced by the arguments, in one pass: a path
+// that holds "%2" stays as it is.
 std::wstring Format(unsigned id, std::initializer_list<std::wstring> arguments)
 {
-    std::wstring text = Text(id);
-    int number = 1;
-    for (const std::wstring& argument : arguments) {
-        std::wstring mark = L"%" + std::to_wstring(number++);
-        size_t at = text.find(mark);
-        if (at != std::wstring::npos)
-            text.replace(at, mark.size(), argument);
+    const std::wstring text = Text(id);
+    std::wstring out;
+    for (size_t at = 0; at < text.size(); ++at) {
+        size_t index = at + 1 < text.size() ? static_cast<size_t>(text[at + 1] - L'1') : arguments.size();
+        if (text[at] == L'%' && index < arguments.size()) {
+            out += arguments.begin()[index];
+            ++at;
+        } else {
+            out += text[at];
+        }
     }
-    return text;
+    return out;
 }
 
 std::wstring Hex(unsigned long value, int digits)
@@ -132,14 +136,20 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     const bool x64 = route == HostRoute::X64Host;
     if (!hosts_)
         hosts_.reset(new RegistrationHosts());
-    HostOutcome outcome = (elevated ? hosts_->ElevatedFor(x64, hwnd_) : hosts_->For(x64)).Call(operation, path, pump);
+    RegistrationHost& host = elevated ? hosts_->ElevatedFor(x64, hwnd_) : hosts_->For(x64);
+    HostOutcome outcome = host.Call(operation, path, pump);
     if (elevated && outcome.kind == HostOutcome::Kind::CannotStart && outcome.error == ERROR_CANCELLED)
         throw ElevationDeclined{};
+    const wchar_t* bits = x64 ? L"64" : L"32";
     switch (outcome.kind) {
     case HostOutcome::Kind::CannotStart:
-        return {-2, Format(IDS_WHY_NO_HOST, {x64 ? L"64" : L"32", platform::SystemMessage(outcome.error),
+        return {-2, Format(IDS_WHY_NO_HOST, {bits, platform::SystemMessage(outcome.error, host.Executable()),
                                              std::to_wstring(outcome.error)})};
-    case HostOutcome::Kind::Crashed: return {std::nullopt, Format(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})};
+    case HostOutcome::Kind::NotReady: return {-2, Format(IDS_WHY_HOST_NOT_READY, {bits, std::to_wstring(outcome.exitCode)})};
+    case HostOutcome::Kind::Crashed:
+        if (!outcome.module.empty())
+            return {std::nullopt, Format(IDS_WHY_CRASHED_AT, {Hex(outcome.exitCode, 8), outcome.module, Hex(outcome.offset, 1)})};
+        return {std::nullopt, Format(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})};
     case HostOutcome::Kind::EndedItself: return {std::nullopt, Format(IDS_WHY_ENDED, {std::to_wstring(outcome.exitCode)})};
     case HostOutcome::Kind::TimedOut:
         return {std::nullopt, Format(IDS_WHY_TIMEOUT, {std::to_wstring((RegistrationHost::Timeout() + 999) / 1000)})};
@@ -151,7 +161,7 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     if (!missing.empty())
         return {-2, Format(IDS_WHY_MISSING_DLLS, {Joined(missing)})};
     if (outcome.error != ERROR_SUCCESS)
-        return {-2, Format(IDS_WHY_LOAD_ERROR, {platform::SystemMessage(outcome.error), std::to_wstring(outcome.error)})};
+        return {-2, Format(IDS_WHY_LOAD_ERROR, {platform::SystemMessage(outcome.error, path), std::to_wstring(outcome.error)})};
     return {-2, L""};
 }
 

@@ -105,7 +105,7 @@ TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndClicksAndKeysFillSortAnd
         root.Folder(std::wstring(L"exp\\") + name);
     root.Folder(L"exp\\hidden", FILE_ATTRIBUTE_HIDDEN), root.Folder(L"exp\\system", FILE_ATTRIBUTE_SYSTEM);
     root.Folder(L"exp\\beta\\h", FILE_ATTRIBUTE_HIDDEN), root.File(L"exp\\beta\\k.dll");
-    const std::wstring korea = L"\ud55c\uad6d", inner = L"\ud3f4\ub354", hangul = L"\ud55c\uae00.dll", emoji = L"\U0001F600.ocx";
+    const std::wstring korea = L"\ud55c\uad6d", inner = L"\ud3f4\ub354 with a name too long for the pane", hangul = L"\ud55c\uae00.dll", emoji = L"\U0001F600.ocx";
     std::wstring deep = root.Folder(L"Deep");
     root.Folder(L"Deep\\" + korea), root.Folder(L"Deep\\" + korea + L"\\" + inner);
     root.File(L"Deep\\" + korea + L"\\" + inner + L"\\" + hangul), root.File(L"Deep\\" + korea + L"\\" + inner + L"\\" + emoji);
@@ -124,6 +124,7 @@ TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndClicksAndKeysFillSortAnd
     RECT shown{}, client = window->trvDir.ClientRect();
     ASSERT_TRUE(TreeView_GetItemRect(window->trvDir.Hwnd(), Node(path), &shown, TRUE));
     EXPECT_TRUE(shown.top >= 0 && shown.bottom <= client.bottom) << "the selected node is out of sight";
+    EXPECT_EQ(::GetScrollPos(window->trvDir.Hwnd(), SB_HORZ), 0) << "the upper folders are cut off at the left";
     EXPECT_EQ(Sorted(FileNames()), Sorted({hangul, emoji}));
     EXPECT_EQ(window->FindFileRow(path + emoji), RowOf(emoji));
     EXPECT_WTEXT_EQ(path + L"|2", Status());
@@ -184,7 +185,12 @@ TEST_F(BrowseTest, InfoTipTellsMachineEntriesTypeLibraryAndMissingDlls)
         EXPECT_EQ(buffer.back(), L'#');
         return std::wstring(buffer.c_str());
     };
-    std::wstring yes = Text(IDS_TIP_YES), server = Text(IDS_TIP_MACHINE) + L"x64\r\nDllRegisterServer: " + yes +
+#if defined(_WIN64)
+    const std::wstring machine = L"x64";
+#else
+    const std::wstring machine = L"x86";
+#endif
+    std::wstring yes = Text(IDS_TIP_YES), server = Text(IDS_TIP_MACHINE) + machine + L"\r\nDllRegisterServer: " + yes +
         L"\r\nDllUnregisterServer: " + yes + L"\r\n" + Text(IDS_TIP_TYPELIB) + yes + L"\r\n" + Text(IDS_TIP_MISSING);
     EXPECT_WTEXT_EQ(server + Text(IDS_TIP_NO), tip(L"a.dll", INFOTIPSIZE));
     std::wstring missing = tip(L"broken.dll", INFOTIPSIZE);

@@ -268,6 +268,22 @@ TEST_F(CommandsTest, RightClicksOnTheFileListOpenTheMenuOfWhatIsUnderThePointer)
     }
     EXPECT_EQ(View(), "0:1000");
     EXPECT_EQ(SelectedRows(), std::vector<int>{1});
+
+    // Shift+F10 or the Menu key: the selected row's menu at that row; with none selected, the View menu.
+    RECT row = window->lsvFile.ItemRect(1);
+    int half = (row.bottom - row.top) / 2;
+    POINT origin{0, 0};
+    {
+        PopupWatch watch;
+        ::SendMessageW(window->lsvFile.Hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window->lsvFile.Hwnd()), -1);
+        SelectRows({});
+        ::SendMessageW(window->lsvFile.Hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window->lsvFile.Hwnd()), -1);
+        ASSERT_EQ(watch.popups.size(), 2u);
+        EXPECT_EQ(watch.popups[0].menu, window->mnuFile.Handle());
+        EXPECT_EQ(watch.popups[0].corner, ToScreen(window->lsvFile.Hwnd(), {row.left + half, row.top + half}));
+        EXPECT_EQ(watch.popups[1].menu, window->mnuView.Handle());
+        EXPECT_EQ(watch.popups[1].corner, ToScreen(window->lsvFile.Hwnd(), origin));
+    }
 }
 
 TEST_F(CommandsTest, RegisterAndUnregisterRescanAfterTheRunAndBatchWritingDoesNot)
