@@ -392,27 +392,29 @@ TEST_F(RegistrationTest, AsAdministratorOneElevatedHostConnectedByNameRegistersF
 
     // An elevated window's own hosts do the work, with no prompt.
     limited.limited = false;
-    Choose(IDM_R4);
-    EXPECT_WTEXT_EQ(RunLog(L"を管理者として登録", outcomes), Log());
+    for (UINT item : {IDM_R4, IDM_R5}) {
+        Choose(item);
+        EXPECT_WTEXT_EQ(RunLog(item == IDM_R4 ? L"を管理者として登録" : L"を管理者として解除", outcomes), Log());
+        window->cmdClose_Click();
+    }
     EXPECT_EQ(limited.prompts, 0);
-    window->cmdClose_Click();
 
     limited.limited = limited.declines = true;
-    Choose(IDM_R5);
-    EXPECT_WTEXT_EQ(window->FileRowAt(SelectedRows().at(0)).key + L"を管理者として解除\r\n管理者の権限が得られなかったため、登録/解除しませんでした。",
+    Choose(IDM_R4);
+    EXPECT_WTEXT_EQ(window->FileRowAt(SelectedRows().at(0)).key + L"を管理者として登録\r\n管理者の権限が得られなかったため、登録/解除しませんでした。",
                     Log());
-    EXPECT_WTEXT_EQ(folder.Path() + kFixtureA.file, RegisteredFile(kFixtureA));
+    EXPECT_WTEXT_EQ(L"", RegisteredFile(kFixtureA));
     window->cmdClose_Click();
 
     limited.declines = false;
-    Choose(IDM_R5);
-    EXPECT_WTEXT_EQ(RunLog(L"を管理者として解除", outcomes), Log());
-    EXPECT_NE(RunProgram(L"reg.exe query \"HKLM" + key), 0u);
-    window->cmdClose_Click();
     Choose(IDM_R4);
     EXPECT_WTEXT_EQ(RunLog(L"を管理者として登録", outcomes), Log());
     EXPECT_EQ(RunProgram(L"reg.exe query \"HKLM" + key), 0u);
     EXPECT_NE(RunProgram(L"reg.exe query \"HKCU" + key), 0u);
+    window->cmdClose_Click();
+    Choose(IDM_R5);
+    EXPECT_WTEXT_EQ(RunLog(L"を管理者として解除", outcomes), Log());
+    EXPECT_NE(RunProgram(L"reg.exe query \"HKLM" + key), 0u);
     EXPECT_EQ(limited.prompts, 2) << "the declined prompt, then one host kept for the session";
     window->cmdClose_Click();
 
