@@ -1,6 +1,8 @@
 #include "app/frmMirdal.h"
 #include "app/pure/CommandTable.h"
 #include "app/resource.h"
+#include "platform/Dpi.h"
+#include "platform/Elevation.h"
 #include "platform/ScopedFlag.h"
 
 namespace {
@@ -68,15 +70,19 @@ void frmMirdal::mnuR_Click(short index)
     case 2:
     case 3:
     case 4:
+    case 5:
     case 6:
+    case 8:
         // The Registry menu stays open during a run and while its panel is up: these runs start only from idle.
         if (IsBusy)
             break;
         StartRun([&] {
-            if (index == 4)
+            if (index == 6)
                 ExportRegistration();
-            else if (index == 6)
+            else if (index == 8)
                 UndoRegistration();
+            else if (index >= 4)
+                RunRegistration(index == 4, RegistrationTarget::Administrator);
             else
                 RunRegistration(index == 2, RegistrationTarget::CurrentUser);
         });
@@ -92,11 +98,11 @@ void frmMirdal::mnuReg_Click()
 {
     UpdateCommandState();
     mnuReg.Enable(IDM_R0, btnRegRead.Enabled());
-    // Registering for the current user and exporting take the same selection as registering.
-    for (UINT item : {IDM_R2, IDM_R3, IDM_R4})
+    // Registering for the current user or as administrator and exporting take the same selection as registering.
+    for (UINT item : {IDM_R2, IDM_R3, IDM_R4, IDM_R5, IDM_R6})
         mnuReg.Enable(item, btnReg.Enabled() && !IsBusy);
     // Undo needs no selection: what it undoes is in the journal.
-    mnuReg.Enable(IDM_R6, !IsBusy);
+    mnuReg.Enable(IDM_R8, !IsBusy);
 }
 
 void frmMirdal::mnuV_Click(short index)
@@ -195,4 +201,12 @@ void frmMirdal::ShowFileListMenu(int row, POINT screen)
         mnuFile.InsertAt(QuitSeparatorPosition, separator);
         mnuFile.InsertAt(QuitPosition, quit);
     }
+}
+
+// The items that ask for administrator rights show the system's shield, as everywhere in Windows.
+void frmMirdal::MarkElevatingItems()
+{
+    shield_ = platform::ShieldBitmap(platform::SystemMetric(SM_CXSMICON, Dpi()));
+    for (UINT item : {IDM_R4, IDM_R5})
+        mnuReg.SetBitmap(item, shield_.get());
 }

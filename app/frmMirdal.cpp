@@ -154,6 +154,7 @@ void frmMirdal::OnCreate()
     mnuFile = mnuMain.SubMenu(FileMenuPosition);
     mnuReg = mnuMain.SubMenu(RegistryMenuPosition);
     mnuView = mnuMain.SubMenu(ViewMenuPosition);
+    MarkElevatingItems();
     CreateControls();
     dropTarget_ = new platform::FileDropTarget([this](IDataObject* data) { lsvFile_OLEDragDrop(data); });
     ::RegisterDragDrop(lsvFile.Hwnd(), dropTarget_);
@@ -194,7 +195,7 @@ void frmMirdal::OnCommand(int id, int code, HWND control)
     }
     if (id >= IDM_F0 && id <= IDM_F5)
         mnuF_Click(static_cast<short>(id - IDM_F0));
-    else if (id == IDM_R0 || (id >= IDM_R2 && id <= IDM_R4) || id == IDM_R6)
+    else if (id == IDM_R0 || (id >= IDM_R2 && id <= IDM_R6) || id == IDM_R8)
         mnuR_Click(static_cast<short>(id - IDM_R0));
     else if (id >= IDM_V0 && id <= IDM_V3)
         mnuV_Click(static_cast<short>(id - IDM_V0));

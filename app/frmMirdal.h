@@ -97,8 +97,9 @@ public:
 
     // Registration and batch files, which report in the result panel.
     // Where a run's registrations go: the registry itself, the current user's part of it only, or a
-    // .reg file, while the registry stays as it was.
-    enum class RegistrationTarget { Registry, CurrentUser, RegFile };
+    // .reg file, while the registry stays as it was; or the registry itself through hosts with
+    // administrator rights, when the window has none.
+    enum class RegistrationTarget { Registry, CurrentUser, RegFile, Administrator };
     void BeginReport();
     void RunRegistration(bool o_Register, RegistrationTarget target = RegistrationTarget::Registry,
                          const std::wstring& regFile = {});
@@ -167,6 +168,7 @@ private:
     template <class F> void Reporting(F&& handler);
     void ReportFailure(unsigned long code, const std::wstring& description) const;
 
+    void MarkElevatingItems();
     bool StartRun(const std::function<void()>& run);
     std::wstring OutcomeText(long code) const;
     // The library's code (none when the host never answered) and why, when the program knows;
@@ -178,8 +180,9 @@ private:
         unsigned long keys = 0, values = 0;
     };
     // hostX64: the host to ask, where the file does not say (an undo); else the file's own bitness decides.
+    // With `elevated`, the file goes to a host with administrator rights.
     FileOutcome RegisterFile(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump,
-                             std::optional<bool> hostX64 = std::nullopt);
+                             std::optional<bool> hostX64 = std::nullopt, bool elevated = false);
     // The outcome's lines in the log: the library's code as text, then why, as far as known.
     std::wstring OutcomeLines(const FileOutcome& outcome) const;
     // A run that writes the registry, in the result panel: work gets the log and the pump that keeps the
@@ -215,6 +218,8 @@ private:
     std::unique_ptr<LibraryScan, PartDeleter> libraryScan_;
     // The registration hosts, started at the first file of their bitness and kept until the window goes.
     std::unique_ptr<RegistrationHosts, PartDeleter> hosts_;
+    // The picture of the items that ask for administrator rights; the menu draws it but does not own it.
+    platform::UniqueBitmap shield_;
 };
 
 template <class F>

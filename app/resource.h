@@ -24,7 +24,9 @@
 #define IDM_R2 1102
 #define IDM_R3 1103
 #define IDM_R4 1104
+#define IDM_R5 1105
 #define IDM_R6 1106
+#define IDM_R8 1108
 #define IDM_V0 1200
 #define IDM_V1 1201
 #define IDM_V2 1202
@@ -108,6 +110,16 @@
 #define IDS_LOG_EXPORT_DONE 225
 // The save dialog's filter, "|" between its parts as in IDS_BATCH_FILTER.
 #define IDS_REG_FILTER 226
+
+// Runs with administrator rights (230-239).
+#define IDS_LOG_REGISTER_ADMIN 230
+#define IDS_LOG_UNREGISTER_ADMIN 231
+// The run's last line when the user declined the prompt for administrator rights.
+#define IDS_LOG_ELEVATION_DECLINED 232
+// After the outcome of a file refused for lack of rights, in a window without them.
+#define IDS_WHY_NEEDS_ADMIN 233
+// The meaning of TYPE_E_REGISTRYACCESS, for which the system has no text.
+#define IDS_MEANING_TYPELIB_REGISTRY 234
 
 // Registration hosts: why a file's registration went as it did.
 #define IDS_WHY_NOT_PE 100

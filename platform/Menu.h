@@ -36,6 +36,14 @@ public:
     {
         return (::GetMenuState(menu_, static_cast<UINT>(position), MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED)) == 0;
     }
+    // The picture beside an item's text; the caller keeps it alive while the menu lives.
+    void SetBitmap(UINT command, HBITMAP bitmap) const
+    {
+        MENUITEMINFOW info{sizeof info};
+        info.fMask = MIIM_BITMAP;
+        info.hbmpItem = bitmap;
+        ::SetMenuItemInfoW(menu_, command, FALSE, &info);
+    }
     UINT CommandAt(int position) const { return ::GetMenuItemID(menu_, position); }
     std::wstring TextAt(int position) const
     {

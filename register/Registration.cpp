@@ -1,6 +1,7 @@
 #include "app/Texts.h"
 #include "app/frmMirdal.h"
 #include "app/resource.h"
+#include "platform/Elevation.h"
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
@@ -10,6 +11,7 @@
 #include "register/RegistryRedirect.h"
 #include "register/RunJournal.h"
 #include "register/SelectedRowRun.h"
+#include "register/pure/AccessDenied.h"
 #include "register/pure/HostRoute.h"
 #include "registry/LibraryScan.h"
 #include <commdlg.h>
@@ -66,6 +68,8 @@ RunFlavour Flavour(bool o_Register, frmMirdal::RegistrationTarget target)
     case frmMirdal::RegistrationTarget::CurrentUser:
         return o_Register ? RunFlavour{RegisterPerUser, IDS_LOG_REGISTER_USER} : RunFlavour{UnregisterPerUser, IDS_LOG_UNREGISTER_USER};
     case frmMirdal::RegistrationTarget::RegFile: return {Capture, IDS_LOG_EXPORT};
+    case frmMirdal::RegistrationTarget::Administrator:
+        return o_Register ? RunFlavour{Register, IDS_LOG_REGISTER_ADMIN} : RunFlavour{Unregister, IDS_LOG_UNREGISTER_ADMIN};
     case frmMirdal::RegistrationTarget::Registry: break;
     }
     return o_Register ? RunFlavour{Register, IDS_LOG_REGISTER} : RunFlavour{Unregister, IDS_LOG_UNREGISTER};
@@ -107,12 +111,14 @@ std::wstring frmMirdal::OutcomeText(long code) const
     case -3: return Text(IDS_LOG_NO_ENTRY);
     }
     // A server that refused (access denied, for one) must not pass in silence.
-    return Text(IDS_LOG_FAILED_CODE) + Hex(static_cast<unsigned long>(code), 8) + L")"
-           + platform::SystemMessage(static_cast<DWORD>(code));
+    std::wstring meaning = platform::SystemMessage(static_cast<DWORD>(code));
+    if (meaning.empty() && static_cast<std::uint32_t>(code) == kTypeLibRegistryAccess)
+        meaning = Text(IDS_MEANING_TYPELIB_REGISTRY);
+    return Text(IDS_LOG_FAILED_CODE) + Hex(static_cast<unsigned long>(code), 8) + L")" + meaning;
 }
 
 frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operation, const std::wstring& path,
-                                               const std::function<void()>& pump, std::optional<bool> hostX64)
+                                               const std::function<void()>& pump, std::optional<bool> hostX64, bool elevated)
 {
     std::optional<pe::ImageFacts> facts = hostX64 ? std::nullopt : ReadImageFile(path);
     // A file that cannot be read goes to the host of this build, whose load failure says why.
@@ -129,8 +135,10 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     const bool x64 = route == HostRoute::X64Host;
     if (!hosts_)
         hosts_.reset(new RegistrationHosts());
-    RegistrationHost& host = hosts_->For(x64);
+    RegistrationHost& host = elevated ? hosts_->ElevatedFor(x64, hwnd_) : hosts_->For(x64);
     HostOutcome outcome = host.Call(operation, path, pump);
+    if (elevated && outcome.kind == HostOutcome::Kind::CannotStart && outcome.error == ERROR_CANCELLED)
+        throw ElevationDeclined{};
     const wchar_t* bits = x64 ? L"64" : L"32";
     switch (outcome.kind) {
     case HostOutcome::Kind::CannotStart:
@@ -195,19 +203,28 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
     if (lsvFile.ItemCount() == 0)
         return;
     const RunFlavour flavour = Flavour(o_Register, target);
+    const bool windowElevated = platform::CurrentElevation().ProcessIsElevated();
+    const bool elevatedHosts = target == RegistrationTarget::Administrator && !windowElevated;
+    // Advice on rights belongs to the machine-wide runs of a window without them; the other runs write
+    // under the user's own key.
+    const bool adviseRights = target == RegistrationTarget::Registry && !windowElevated;
     std::optional<RunJournal> journal;
     if (target != RegistrationTarget::RegFile)
         journal.emplace(o_Register ? JournalKind::Register : JournalKind::Unregister,
-                        target == RegistrationTarget::CurrentUser ? JournalScope::CurrentUser : JournalScope::Machine);
+                        target == RegistrationTarget::CurrentUser     ? JournalScope::CurrentUser
+                        : target == RegistrationTarget::Administrator ? JournalScope::Administrator
+                                                                      : JournalScope::Machine);
     bool hostLost = false;
     RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
         std::wstring captured;
-        ForEachSelectedFile(lsvFile, log, [&](int row) {
+        auto visit = [&](int row) {
             std::wstring key = FileRowAt(row).key;
             log.Append(key + Text(flavour.verb) + CrLf);
-            FileOutcome outcome = RegisterFile(host_protocol::Journaled(flavour.operation), key, pump);
+            FileOutcome outcome = RegisterFile(host_protocol::Journaled(flavour.operation), key, pump, std::nullopt, elevatedHosts);
             std::wstring lines = OutcomeLines(outcome);
             hostLost = hostLost || !outcome.code;
+            if (adviseRights && outcome.code && IsAccessDenied(static_cast<std::uint32_t>(*outcome.code)))
+                lines += CrLf + Text(IDS_WHY_NEEDS_ADMIN);
             if (target == RegistrationTarget::RegFile && outcome.code == 0) {
                 lines += CrLf + Format(IDS_LOG_CAPTURED, {std::to_wstring(outcome.keys), std::to_wstring(outcome.values)});
                 captured += outcome.captured;
@@ -215,7 +232,13 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
             log.Append(lines + CrLf + CrLf);
             if (journal && !outcome.captured.empty())
                 journal->Append(outcome.captured);
-        });
+        };
+        try {
+            ForEachSelectedFile(lsvFile, log, visit);
+        } catch (const ElevationDeclined&) {
+            log.Append(Text(IDS_LOG_ELEVATION_DECLINED));
+            return;
+        }
         if (target == RegistrationTarget::RegFile) {
             WriteWholeFile(regFile, Utf16LeWithBom(RegFileHeader() + captured));
             log.Append(Text(IDS_LOG_EXPORT_FILE) + regFile + CrLf + Text(IDS_LOG_EXPORT_DONE));

@@ -11,8 +11,23 @@ namespace {
 DWORD timeout = 120000;
 std::wstring standIn;
 
+// The host of a bitness beside this program, or the tests' stand-in.
+std::wstring HostExecutable(bool x64)
+{
+    if (!standIn.empty())
+        return standIn;
+#if defined(_WIN64)
+    const wchar_t* folder = x64 ? L"" : L"x86\\";
+#else
+    const wchar_t* folder = x64 ? L"x64\\" : L"";
+#endif
+    return platform::ExecutableFolder() + folder + L"MirdalHost.exe";
+}
+
+} // namespace
+
 // A name no other pipe has: the process, a count and the time.
-std::wstring NewPipeName()
+std::wstring RegistrationHost::NewPipeName()
 {
     static LONG count = 0;
     wchar_t name[96];
@@ -20,8 +35,6 @@ std::wstring NewPipeName()
                   static_cast<unsigned long long>(::GetTickCount64()));
     return name;
 }
-
-} // namespace
 
 void RegistrationHost::SetTimeout(DWORD milliseconds) { timeout = milliseconds; }
 
@@ -187,7 +200,7 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
 
     const bool starting = !process_;
     if (starting) {
-        if (DWORD error = Start()) {
+        if (DWORD error = elevated_ ? StartElevated(pump) : Start()) {
             End();
             HostOutcome outcome;
             outcome.kind = HostOutcome::Kind::CannotStart;
@@ -253,15 +266,15 @@ void RegistrationHosts::SetStandIn(std::wstring executable) { standIn = std::mov
 RegistrationHost& RegistrationHosts::For(bool x64)
 {
     std::unique_ptr<RegistrationHost>& host = x64 ? x64_ : x86_;
-    if (!host && !standIn.empty())
-        host = std::make_unique<RegistrationHost>(standIn);
-    if (!host) {
-#if defined(_WIN64)
-        const wchar_t* folder = x64 ? L"" : L"x86\\";
-#else
-        const wchar_t* folder = x64 ? L"x64\\" : L"";
-#endif
-        host = std::make_unique<RegistrationHost>(platform::ExecutableFolder() + folder + L"MirdalHost.exe");
-    }
+    if (!host)
+        host = std::make_unique<RegistrationHost>(HostExecutable(x64));
+    return *host;
+}
+
+RegistrationHost& RegistrationHosts::ElevatedFor(bool x64, HWND owner)
+{
+    std::unique_ptr<RegistrationHost>& host = x64 ? elevatedX64_ : elevatedX86_;
+    if (!host)
+        host = std::make_unique<RegistrationHost>(HostExecutable(x64), owner);
     return *host;
 }

@@ -29,9 +29,15 @@ struct HostOutcome {
     std::wstring payload;
 };
 
+// Thrown when the user declined the prompt for administrator rights: the run stops at the file that
+// asked for them.
+struct ElevationDeclined {};
+
 class RegistrationHost {
 public:
     explicit RegistrationHost(std::wstring executable) : executable_(std::move(executable)) {}
+    // A host started with administrator rights after the system's prompt, which `owner` holds.
+    RegistrationHost(std::wstring executable, HWND owner) : executable_(std::move(executable)), elevated_(true), owner_(owner) {}
     ~RegistrationHost() { End(); }
     RegistrationHost(const RegistrationHost&) = delete;
     RegistrationHost& operator=(const RegistrationHost&) = delete;
@@ -52,6 +58,9 @@ public:
 private:
     enum class Wait { Done, HostGone, TimedOut };
     DWORD Start();
+    DWORD StartElevated(const std::function<void()>& pump);
+    DWORD AwaitConnection(const std::function<void()>& pump);
+    static std::wstring NewPipeName();
     Wait Transfer(bool reading, std::uint8_t* data, size_t bytes, ULONGLONG deadline, const std::function<void()>& pump);
     Wait AwaitReady(ULONGLONG deadline, const std::function<void()>& pump);
     HostOutcome Gone(Wait wait);
@@ -66,6 +75,8 @@ private:
     bool pending_ = false;
     bool calling_ = false;
     std::vector<std::uint8_t> buffer_;
+    bool elevated_ = false;
+    HWND owner_ = nullptr;
 };
 
 // The hosts of a window, one per bitness, kept from run to run and ended with the window.
@@ -73,9 +84,11 @@ class RegistrationHosts {
 public:
     // The host for 32-bit servers (x86) or 64-bit servers.
     RegistrationHost& For(bool x64);
+    // The host of that bitness with administrator rights, kept as well: one prompt per bitness.
+    RegistrationHost& ElevatedFor(bool x64, HWND owner);
     // Tests stand another program in for MirdalHost.exe of hosts made from now on; empty ends that.
     static void SetStandIn(std::wstring executable);
 
 private:
-    std::unique_ptr<RegistrationHost> x86_, x64_;
+    std::unique_ptr<RegistrationHost> x86_, x64_, elevatedX86_, elevatedX64_;
 };

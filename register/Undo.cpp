@@ -1,8 +1,10 @@
 #include "app/Texts.h"
 #include "app/frmMirdal.h"
 #include "app/resource.h"
+#include "platform/Elevation.h"
 #include "platform/Prompt.h"
 #include "register/LogWriter.h"
+#include "register/RegistrationHost.h"
 #include "register/RunJournal.h"
 #include "register/SelectedRowRun.h"
 
@@ -86,13 +88,14 @@ void frmMirdal::UndoRegistration()
         return;
     }
     const JournalRun& run = *stored.run;
+    // What was written with administrator rights is undone with them.
+    const bool elevated = run.scope == JournalScope::Administrator && !platform::CurrentElevation().ProcessIsElevated();
     RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
         bool complete = true;
-        ForEachRunItem(static_cast<int>(run.entries.size()), log, [&](int index) {
+        auto undoEntry = [&](int index) {
             const JournalEntry& entry = run.entries[static_cast<size_t>(index)];
             log.Append(entry.file + Text(run.kind == JournalKind::Register ? IDS_LOG_UNDO_REGISTER : IDS_LOG_UNDO_UNREGISTER) + CrLf);
-            // A run with administrator rights is undone by the ordinary host of its bitness for now.
-            FileOutcome outcome = RegisterFile(host_protocol::Operation::Undo, JournalEntryText(entry), pump, entry.view == 64);
+            FileOutcome outcome = RegisterFile(host_protocol::Operation::Undo, JournalEntryText(entry), pump, entry.view == 64, elevated);
             std::wstring lines;
             if (outcome.code == 0 && outcome.captured.empty())
                 lines = Text(IDS_LOG_UNDONE) + CrLf;
@@ -103,7 +106,13 @@ void frmMirdal::UndoRegistration()
                 lines = OutcomeLines(outcome) + CrLf;
             complete = complete && outcome.code == 0;
             log.Append(lines + CrLf);
-        });
+        };
+        try {
+            ForEachRunItem(static_cast<int>(run.entries.size()), log, undoEntry);
+        } catch (const ElevationDeclined&) {
+            log.Append(Text(IDS_LOG_ELEVATION_DECLINED));
+            return;
+        }
         log.Append(Text(IDS_LOG_UNDO_DONE));
         // A run whose files were not all undone stays offered, so that the rest can be tried again.
         if (complete)

@@ -1,6 +1,7 @@
 // MirdalHost.exe: loads Pemrix32.DLL of its own bitness and registers or unregisters the files that
-// Mirdal.exe hands it, one request at a time over the pipe whose handle is on its command line: for
-// the machine, for the current user alone, or into a scratch key to capture what registering writes.
+// Mirdal.exe hands it, one request at a time over the pipe whose handle (or, elevated, name) is on its
+// command line: for the machine, for the current user alone, or into a scratch key to capture what
+// registering writes.
 // A server that crashes or ends the process takes only this host with it; Mirdal.exe sees the exit code.
 #include "platform/Failure.h"
 #include "register/RegistryRedirect.h"
@@ -9,6 +10,8 @@
 #include "register/pure/HostProtocol.h"
 #include <ole2.h>
 #include <cwchar>
+#include <iterator>
+#include <string>
 #include <memory>
 
 namespace hp = host_protocol;
@@ -113,6 +116,26 @@ void UndoInReply(const std::wstring& text, hp::Reply& reply)
         return;
     }
     PutPayload(kept, reply);
+}
+
+// An elevated host inherits nothing: it opens the pipe that the window named on its command line, and
+// lets the window identify it but never act as it. Nullptr and why when it cannot.
+HANDLE PipeByName(DWORD& error)
+{
+    constexpr wchar_t option[] = L"--connect ", prefix[] = L"\\\\.\\pipe\\";
+    const wchar_t* at = std::wcsstr(::GetCommandLineW(), option);
+    if (!at)
+        return nullptr;
+    std::wstring name(at + std::size(option) - 1);
+    name.resize(name.find(L' ') == std::wstring::npos ? name.size() : name.find(L' '));
+    if (name.compare(0, std::size(prefix) - 1, prefix) != 0)
+        return nullptr;
+    HANDLE pipe = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE)
+        return pipe;
+    error = ::GetLastError();
+    return nullptr;
 }
 
 // Runs the library as the operation asks: straight, for the current user alone, or into a scratch key
@@ -232,9 +255,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     ::SetUnhandledExceptionFilter(EndWithExceptionCode);
+    DWORD error = ERROR_INVALID_PARAMETER;
     HANDLE pipe = PipeFromCommandLine();
-    if (!pipe)
-        return ERROR_INVALID_PARAMETER;
+    if (!pipe && !(pipe = PipeByName(error)))
+        return static_cast<int>(error);
     replyPipe = pipe;
     // OLE stays initialised on this thread for the host's life, as on the window's thread: the library's
     // own initialisation per call then costs nothing, where a full start and shutdown of OLE per file

@@ -4,6 +4,7 @@
 // ones take only their host with them.
 #include "TestSupport.h"
 #include "platform/FileSystem.h"
+#include "platform/Elevation.h"
 #include "platform/Module.h"
 #include "app/resource.h"
 #include "register/RegistrationHost.h"
@@ -106,6 +107,22 @@ void SetClassesValue(const std::wstring& key, const std::wstring& text)
     ::RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
 }
 
+// Acts a window without administrator rights, where every Wine process holds them, until told otherwise.
+// The prompt for them is declined or, as the shell's "runas" does here, passes at once; it is counted.
+struct LimitedWindow : platform::Elevation {
+    bool limited = true, declines = false;
+    int prompts = 0;
+    LimitedWindow() { platform::SetElevation(this); }
+    ~LimitedWindow() override { platform::SetElevation(nullptr); }
+    bool ProcessIsElevated() override { return !limited; }
+    DWORD StartElevated(HWND owner, const std::wstring& executable, const std::wstring& parameters,
+                        platform::UniqueHandle& process) override
+    {
+        ++prompts;
+        return declines ? ERROR_CANCELLED : Elevation::StartElevated(owner, executable, parameters, process);
+    }
+};
+
 class RegistrationTest : public WindowTest {
 protected:
     // Named after the process, so that runs side by side never share a folder.
@@ -137,7 +154,7 @@ protected:
         UndoDialog::choose = row;
         UndoDialog::rows.clear();
         ::SetTimer(nullptr, 0, 50, UndoDialog::Tick);
-        Choose(IDM_R6);
+        Choose(IDM_R8);
     }
 };
 
@@ -394,7 +411,7 @@ TEST_F(RegistrationTest, ForTheCurrentUserUnderHkcuOnlyAndAnExportAsRegsvr32Woul
     Select({fixture.file, L"x.dll"});
     const std::wstring path = folder.Path() + fixture.file, regFile = folder.Path() + L"登録 A.reg";
     prompter.AnswerSave(regFile);
-    Choose(IDM_R4);
+    Choose(IDM_R6);
     EXPECT_WTEXT_EQ(L"<none>", RegisteredTree(fixture));
     const std::wstring exportLog = Log();
     window->cmdClose_Click();
@@ -414,7 +431,7 @@ TEST_F(RegistrationTest, ForTheCurrentUserUnderHkcuOnlyAndAnExportAsRegsvr32Woul
 
     // A file that cannot be written: the system's text in the critical message.
     prompter.AnswerSave(folder.Path() + L"gone\\x.reg");
-    Choose(IDM_R4);
+    Choose(IDM_R6);
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_WTEXT_EQ(std::to_wstring(ERROR_PATH_NOT_FOUND) + L"|" + platform::SystemMessage(ERROR_PATH_NOT_FOUND),
                     prompter.messages[0].title + L"|" + prompter.messages[0].text);
@@ -488,6 +505,56 @@ TEST_F(RegistrationTest, EveryRunIsJournaledAndUndoneExactlyEvenAfterARestart)
     EXPECT_EQ(UndoDialog::rows, (std::vector<std::wstring>{L"*読み取れません||", L"解除|1|" + pathB, L"登録|1|" + pathB}));
     EXPECT_WTEXT_EQ(pathB + L"の解除を元に戻す\r\n元に戻しました。\r\n\r\n元に戻す終了", Log());
     EXPECT_WTEXT_EQ(pathB, RegisteredFile(kFixtureB));
+}
+
+// Wine's reg.exe is the peer that tells the machine's key from the user's.
+TEST_F(RegistrationTest, AsAdministratorOneElevatedHostConnectedByNameRegistersForTheMachineAndALimitedWindowAdvises)
+{
+    TypeLibsCleared cleared{&kFixtureA};
+    Copy(kFixtureA.file);
+    Copy(fixtures::kFixtureDenied);
+    Show();
+    window->lsvFile.SetAllSelected(true);
+    const std::wstring denied = L"登録/解除に失敗しました。(コード 0x80070005)" + platform::SystemMessage(0x80070005u);
+    const std::map<std::wstring, std::wstring> outcomes{{fixtures::kFixtureDenied, denied}};
+    const std::wstring key = L"\\Software\\Classes\\" + TypeLibKey(kFixtureA) + L"\"";
+    LimitedWindow limited;
+
+    // An elevated window's own hosts do the work, with no prompt.
+    limited.limited = false;
+    for (UINT item : {IDM_R4, IDM_R5}) {
+        Choose(item);
+        EXPECT_WTEXT_EQ(RunLog(item == IDM_R4 ? L"を管理者として登録" : L"を管理者として解除", outcomes), Log());
+        window->cmdClose_Click();
+    }
+    EXPECT_EQ(limited.prompts, 0);
+
+    limited.limited = limited.declines = true;
+    Choose(IDM_R4);
+    EXPECT_WTEXT_EQ(window->FileRowAt(SelectedRows().at(0)).key + L"を管理者として登録\r\n管理者の権限が得られなかったため、登録/解除しませんでした。",
+                    Log());
+    EXPECT_WTEXT_EQ(L"", RegisteredFile(kFixtureA));
+    window->cmdClose_Click();
+
+    limited.declines = false;
+    Choose(IDM_R4);
+    EXPECT_WTEXT_EQ(RunLog(L"を管理者として登録", outcomes), Log());
+    EXPECT_EQ(RunProgram(L"reg.exe query \"HKLM" + key), 0u);
+    EXPECT_NE(RunProgram(L"reg.exe query \"HKCU" + key), 0u);
+    window->cmdClose_Click();
+    Choose(IDM_R5);
+    EXPECT_WTEXT_EQ(RunLog(L"を管理者として解除", outcomes), Log());
+    EXPECT_NE(RunProgram(L"reg.exe query \"HKLM" + key), 0u);
+    EXPECT_EQ(limited.prompts, 2) << "the declined prompt, then one host kept for the session";
+    window->cmdClose_Click();
+
+    // The window's own hosts: a file refused for lack of rights gets the advice, which an elevated
+    // window never gives (the first test).
+    window->mnuF_Click(0);
+    EXPECT_WTEXT_EQ(RunLog(L"を登録", {{fixtures::kFixtureDenied, denied + L"\r\n管理者の権限が必要です。レジストリ メニューの「管理者として登録」か「現在のユーザーに登録」を使えます。"}}),
+                    Log());
+    EXPECT_EQ(limited.prompts, 2);
+    EXPECT_TRUE(prompter.messages.empty());
 }
 
 } // namespace
