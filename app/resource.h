@@ -116,3 +116,25 @@
 #define IDS_WHY_ENDED 106
 #define IDS_WHY_TIMEOUT 107
 #define IDS_WHY_NO_HOST 108
+
+// Load failures named down to their root, and the info tip's reading of them (260-279).
+// %1 the DLL, %2 the function or "#" and its ordinal.
+#define IDS_WHY_MISSING_FUNCTION 260
+// After a missing DLL's name: %1 the runtime, from IDS_RUNTIME_VB or IDS_RUNTIME_VC.
+#define IDS_WHY_INSTALL 261
+// %1 the version ("6.0"), %2 the bitness in bits.
+#define IDS_RUNTIME_VB 262
+// %1 the release ("2013", "2015-2022"), %2 x86 or x64.
+#define IDS_RUNTIME_VC 263
+#define IDS_WHY_DOTNET 264
+// A sentence per class of load error; %1 the error code.
+#define IDS_WHY_MOD_NOT_FOUND 265
+#define IDS_WHY_PROC_NOT_FOUND 266
+#define IDS_WHY_BAD_FORMAT 267
+#define IDS_WHY_DLLMAIN 268
+#define IDS_WHY_NOACCESS 269
+#define IDS_WHY_DENIED 270
+// The tip of a row whose facts are still being read.
+#define IDS_TIP_READING 271
+// %1 the missing link among the delay-loaded imports.
+#define IDS_TIP_DELAYED 272

@@ -72,6 +72,7 @@ inline void DestroyIconHandle(HICON icon) noexcept { ::DestroyIcon(icon); }
 inline void DestroyImageList(HIMAGELIST list) noexcept { ::ImageList_Destroy(list); }
 inline void DeleteGdiObject(HGDIOBJ object) noexcept { ::DeleteObject(object); }
 inline void DestroyMenuHandle(HMENU menu) noexcept { ::DestroyMenu(menu); }
+inline void UnmapView(const void* view) noexcept { ::UnmapViewOfFile(view); }
 
 using UniqueKey = UniqueAny<NullTraits<HKEY, CloseKey>>;
 using UniqueModule = UniqueAny<NullTraits<HMODULE, ReleaseModuleHandle>>;
@@ -84,5 +85,6 @@ using UniqueFont = UniqueAny<NullTraits<HFONT, DeleteGdiObject>>;
 using UniquePen = UniqueAny<NullTraits<HPEN, DeleteGdiObject>>;
 using UniqueBitmap = UniqueAny<NullTraits<HBITMAP, DeleteGdiObject>>;
 using UniqueMenu = UniqueAny<NullTraits<HMENU, DestroyMenuHandle>>;
+using UniqueView = UniqueAny<NullTraits<const void*, UnmapView>>;
 
 } // namespace platform

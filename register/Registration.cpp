@@ -5,6 +5,7 @@
 #include "platform/Module.h"
 #include "platform/Prompt.h"
 #include "register/ImageFile.h"
+#include "register/LoadFailure.h"
 #include "register/LogWriter.h"
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
@@ -23,29 +24,13 @@ constexpr DWORD RegDialogFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PA
 // The text of a string-table entry with %1, %2, ... replaced by the arguments.
 std::wstring Format(unsigned id, std::initializer_list<std::wstring> arguments)
 {
-    std::wstring text = Text(id);
-    int number = 1;
-    for (const std::wstring& argument : arguments) {
-        std::wstring mark = L"%" + std::to_wstring(number++);
-        size_t at = text.find(mark);
-        if (at != std::wstring::npos)
-            text.replace(at, mark.size(), argument);
-    }
-    return text;
+    return Text(id, arguments);
 }
 
 std::wstring Hex(unsigned long value, int digits)
 {
     wchar_t text[16];
     std::swprintf(text, 16, L"%0*lX", digits, value);
-    return text;
-}
-
-std::wstring Joined(const std::vector<std::wstring>& names)
-{
-    std::wstring text;
-    for (const std::wstring& name : names)
-        text += (text.empty() ? L"" : L", ") + name;
     return text;
 }
 
@@ -120,6 +105,9 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     case HostRoute::X64OnX86Windows: return {-2, Text(IDS_WHY_X64_ON_X86)};
     default: break;
     }
+    if (facts)
+        if (std::optional<LoadRefusal> refusal = RefuseBeforeLoad(path, *facts))
+            return {refusal->code, std::move(refusal->why)};
     const bool x64 = route == HostRoute::X64Host;
     if (!hosts_)
         hosts_.reset(new RegistrationHosts());
@@ -136,12 +124,7 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     }
     if (outcome.code != -2)
         return {outcome.code, L"", std::move(outcome.payload), outcome.keys, outcome.values};
-    std::vector<std::wstring> missing = facts ? MissingDependencies(path, *facts) : std::vector<std::wstring>();
-    if (!missing.empty())
-        return {-2, Format(IDS_WHY_MISSING_DLLS, {Joined(missing)})};
-    if (outcome.error != ERROR_SUCCESS)
-        return {-2, Format(IDS_WHY_LOAD_ERROR, {platform::SystemMessage(outcome.error), std::to_wstring(outcome.error)})};
-    return {-2, L""};
+    return {-2, WhyLoadFailed(path, facts, outcome.error)};
 }
 
 void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, const std::wstring& regFile)
