@@ -4,7 +4,9 @@
 #include "platform/UniqueHandle.h"
 #include <windows.h>
 #include <algorithm>
+#include <cstring>
 #include <mutex>
+#include <unordered_set>
 
 namespace {
 
@@ -97,6 +99,22 @@ public:
         return module;
     }
 
+    // Where a DLL name led from a list of folders when last looked for; false when never looked for.
+    bool Found(const std::wstring& lookup, std::shared_ptr<const pe::Module>& module)
+    {
+        std::lock_guard lock(mutex_);
+        auto entry = found_.find(lookup);
+        if (entry == found_.end())
+            return false;
+        module = entry->second;
+        return true;
+    }
+    void Remember(const std::wstring& lookup, const std::shared_ptr<const pe::Module>& module)
+    {
+        std::lock_guard lock(mutex_);
+        found_[lookup] = module;
+    }
+
 private:
     struct Entry {
         FILETIME written;
@@ -104,12 +122,41 @@ private:
     };
     std::mutex mutex_;
     std::unordered_map<std::wstring, Entry> entries_;
+    std::unordered_map<std::wstring, std::shared_ptr<const pe::Module>> found_;
 };
 
+// Never destroyed: a tip's worker may still be reading when the program ends.
 ModuleCache& Modules()
 {
-    static ModuleCache cache;
+    static ModuleCache& cache = *new ModuleCache;
     return cache;
+}
+
+// The DLLs the loader always takes from the system folder, whatever copy lies beside the file; the
+// values' data are their file names, in lower case. Read once.
+const std::unordered_set<std::string>& KnownDlls()
+{
+    static const std::unordered_set<std::string> known = [] {
+        std::unordered_set<std::string> names;
+        platform::UniqueKey key;
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", 0,
+                            KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+            return names;
+        char name[256], data[MAX_PATH];
+        for (DWORD i = 0;; ++i) {
+            DWORD nameLength = sizeof name, dataLength = sizeof data - 1, type = 0;
+            LONG status = ::RegEnumValueA(key.get(), i, name, &nameLength, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(data), &dataLength);
+            if (status == ERROR_MORE_DATA)
+                continue;
+            if (status != ERROR_SUCCESS)
+                break;
+            if (type == REG_SZ)
+                names.insert(LowerAscii(std::string(data, ::strnlen(data, dataLength))));
+        }
+        return names;
+    }();
+    return known;
 }
 
 class MappedView {
@@ -180,8 +227,11 @@ std::vector<std::wstring> MissingDependencies(const std::wstring& path, const pe
     });
 }
 
-DependencySearch::DependencySearch(const std::wstring& path, pe::Machine machine) : folders_(SearchFolders(path, machine))
+DependencySearch::DependencySearch(const std::wstring& path, pe::Machine machine, bool remembered)
+    : folders_(SearchFolders(path, machine)), remembered_(remembered)
 {
+    for (const std::wstring& folder : folders_)
+        lookupPrefix_ += folder + L"|";
 }
 
 const pe::Module* DependencySearch::Find(const std::string& dll)
@@ -190,12 +240,19 @@ const pe::Module* DependencySearch::Find(const std::string& dll)
     if (auto known = found_.find(key); known != found_.end())
         return known->second.get();
     std::shared_ptr<const pe::Module>& module = found_[key];
-    std::wstring name = WideName(dll);
+    std::wstring name = WideName(dll), lookup = lookupPrefix_ + WideName(key);
+    if (remembered_ && Modules().Found(lookup, module))
+        return module.get();
     WIN32_FILE_ATTRIBUTE_DATA data;
-    for (size_t i = 0; i < folders_.size() && !module; ++i) {
-        std::wstring candidate = InFolder(folders_[i], name);
-        if (!folders_[i].empty() && FileThere(candidate, data))
-            module = Modules().Get(candidate, data.ftLastWriteTime, i == 1 || i == 2);
-    }
+    auto look = [&](size_t folder) {
+        std::wstring candidate = InFolder(folders_[folder], name);
+        if (!module && !folders_[folder].empty() && FileThere(candidate, data))
+            module = Modules().Get(candidate, data.ftLastWriteTime, folder == 1 || folder == 2);
+    };
+    if (KnownDlls().count(key))
+        look(1);
+    for (size_t i = 0; i < folders_.size(); ++i)
+        look(i);
+    Modules().Remember(lookup, module);
     return module.get();
 }

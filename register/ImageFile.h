@@ -18,9 +18,11 @@ std::vector<std::wstring> MissingDependencies(const std::wstring& path, const pe
 
 // Finds the DLLs an image needs in those folders; what it reads of each DLL is cached for the session by
 // path and time of last change, so that a second image importing kernel32.dll reads nothing again.
+// Remembered: where each name led when last looked for from the same folders stands, without a look at
+// the disk (each costs a folder scan under Wine); for a quick check whose bad news is looked at afresh.
 class DependencySearch {
 public:
-    DependencySearch(const std::wstring& path, pe::Machine machine);
+    DependencySearch(const std::wstring& path, pe::Machine machine, bool remembered = false);
     const pe::Module* Find(const std::string& dll);
     pe::FindModule Finder()
     {
@@ -29,6 +31,8 @@ public:
 
 private:
     std::vector<std::wstring> folders_; // the file's own folder first, then the system's two
+    std::wstring lookupPrefix_;         // the folders, as the session's record of look-ups keys them
+    bool remembered_;
     // By lower-case name; nullptr when no folder holds it. Keeps the modules alive through a walk.
     std::unordered_map<std::string, std::shared_ptr<const pe::Module>> found_;
 };

@@ -40,9 +40,10 @@ std::wstring LinkText(const std::wstring& path, const pe::MissingLink& link, pe:
 }
 
 std::optional<pe::MissingLink> FirstMissing(const std::wstring& path, const pe::ImageFacts& facts,
-                                            const std::vector<pe::ImportedDll>& imports, const pe::WalkLimits& limits)
+                                            const std::vector<pe::ImportedDll>& imports, const pe::WalkLimits& limits,
+                                            bool remembered = false)
 {
-    DependencySearch search(path, facts.machine);
+    DependencySearch search(path, facts.machine, remembered);
     return pe::FirstMissingLink(imports, search.Finder(), limits);
 }
 
@@ -79,7 +80,12 @@ std::optional<LoadRefusal> RefuseBeforeLoad(const std::wstring& path, const pe::
     if (facts.hasClrHeader && !facts.Exports("DllRegisterServer"))
         return LoadRefusal{-3, Text(IDS_WHY_DOTNET)};
     // DLLs that cannot be found are left to the loader, which may know better places than these folders.
-    if (std::optional<pe::MissingLink> link = FirstMissing(path, facts, facts.imports, {1, 0, false}))
+    // A file refused on what the session remembers is refused only if the disk says the same now.
+    const pe::WalkLimits direct{1, 0, false};
+    std::optional<pe::MissingLink> link = FirstMissing(path, facts, facts.imports, direct, true);
+    if (link)
+        link = FirstMissing(path, facts, facts.imports, direct);
+    if (link)
         return LoadRefusal{-2, LinkText(path, *link, facts.machine)};
     return std::nullopt;
 }

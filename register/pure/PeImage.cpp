@@ -221,43 +221,46 @@ private:
 
     void ReadImports(ImageFacts& facts)
     {
-        std::uint64_t directory = directories_[1].address;
-        if (!directory)
-            return;
-        ImportedDll dll;
-        for (std::uint32_t i = 0, nameAddress = 0, firstThunk = 0, lookup = 0; i < MaxImports; ++i) {
-            std::uint64_t descriptor = directory + 20ull * i;
+        ReadDescriptors(1, 20, facts.imports, [&](std::uint64_t at, std::uint32_t& name, std::uint64_t& table, std::uint64_t&) {
+            std::uint32_t firstThunk = 0, lookup = 0;
             // The list ends, for the loader too, at the first descriptor without a name or without thunks.
-            if (!U32At(descriptor + 12, nameAddress) || !U32At(descriptor + 16, firstThunk) || nameAddress == 0 ||
-                firstThunk == 0)
-                break;
-            if (!NameAt(nameAddress, dll.name))
-                continue;
+            if (!U32At(at + 12, name) || !U32At(at + 16, firstThunk) || name == 0 || firstThunk == 0)
+                return false;
             // Without a lookup table the address table holds the names until the loader binds it.
-            ReadFunctions(U32At(descriptor, lookup) && lookup ? lookup : firstThunk, 0, dll.functions);
-            facts.imports.push_back(std::move(dll));
-            dll = {};
-        }
+            table = U32At(at, lookup) && lookup ? lookup : firstThunk;
+            return true;
+        });
     }
 
     // Old delay-load tables hold addresses of the loaded image rather than offsets from its base.
     void ReadDelayImports(ImageFacts& facts)
     {
-        std::uint64_t directory = directories_[13].address;
-        if (!directory)
-            return;
+        ReadDescriptors(13, 32, facts.delayImports, [&](std::uint64_t at, std::uint32_t& name, std::uint64_t& table, std::uint64_t& bias) {
+            std::uint32_t attributes = 0, names = 0;
+            if (!U32At(at, attributes) || !U32At(at + 4, name) || !U32At(at + 16, names) || name == 0)
+                return false;
+            bias = attributes & 1 ? 0 : imageBase_;
+            table = names;
+            return true;
+        });
+    }
+
+    // The descriptors of an import directory, one DLL each, up to the first that describe() refuses; it
+    // gives the addresses of the DLL's name and of its table of functions, and what to take off both.
+    template <class Describe>
+    void ReadDescriptors(int index, std::uint64_t size, std::vector<ImportedDll>& dlls, Describe describe)
+    {
+        std::uint64_t directory = directories_[index].address;
         ImportedDll dll;
-        for (std::uint32_t i = 0, attributes = 0, nameAddress = 0, names = 0; i < MaxImports; ++i) {
-            std::uint64_t descriptor = directory + 32ull * i;
-            if (!U32At(descriptor, attributes) || !U32At(descriptor + 4, nameAddress) ||
-                !U32At(descriptor + 16, names) || nameAddress == 0)
-                break;
-            std::uint64_t bias = attributes & 1 ? 0 : imageBase_;
-            if (nameAddress < bias || !NameAt(nameAddress - bias, dll.name))
+        for (std::uint32_t i = 0, name = 0; directory && i < MaxImports; ++i) {
+            std::uint64_t table = 0, bias = 0;
+            if (!describe(directory + size * i, name, table, bias))
+                return;
+            if (name < bias || !NameAt(name - bias, dll.name))
                 continue;
-            if (names >= bias)
-                ReadFunctions(names - bias, bias, dll.functions);
-            facts.delayImports.push_back(std::move(dll));
+            if (table >= bias)
+                ReadFunctions(table - bias, bias, dll.functions);
+            dlls.push_back(std::move(dll));
             dll = {};
         }
     }
