@@ -10,13 +10,16 @@ std::wstring Text(unsigned id)
 
 std::wstring Text(unsigned id, std::initializer_list<std::wstring> arguments)
 {
-    std::wstring text = Text(id);
-    int number = 1;
-    for (const std::wstring& argument : arguments) {
-        std::wstring mark = L"%" + std::to_wstring(number++);
-        size_t at = text.find(mark);
-        if (at != std::wstring::npos)
-            text.replace(at, mark.size(), argument);
+    const std::wstring text = Text(id);
+    std::wstring out;
+    for (size_t at = 0; at < text.size(); ++at) {
+        size_t index = at + 1 < text.size() ? static_cast<size_t>(text[at + 1] - L'1') : arguments.size();
+        if (text[at] == L'%' && index < arguments.size()) {
+            out += arguments.begin()[index];
+            ++at;
+        } else {
+            out += text[at];
+        }
     }
-    return text;
+    return out;
 }

@@ -4,5 +4,5 @@
 #include <string>
 
 std::wstring Text(unsigned id);
-// The text with %1, %2, ... replaced by the arguments.
+// The text with %1, %2, ... replaced by the arguments, in one pass: a path that holds "%2" stays as it is.
 std::wstring Text(unsigned id, std::initializer_list<std::wstring> arguments);

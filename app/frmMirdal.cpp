@@ -48,7 +48,15 @@ frmMirdal* frmMirdal::Create(HINSTANCE instance)
             delete window;
         return nullptr;
     }
-    window->Form_Load();
+    // A failure of the start-up itself ends the program through the critical box, as any handler's does.
+    try {
+        window->Form_Load();
+    } catch (...) {
+        platform::Failure failure = platform::CurrentFailure();
+        platform::ShowMessage(hwnd, failure.Description(), std::to_wstring(failure.Code()), MB_OK | MB_ICONSTOP);
+        ::DestroyWindow(hwnd);
+        return nullptr;
+    }
     return window;
 }
 

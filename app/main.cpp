@@ -1,5 +1,6 @@
 #include "app/frmMirdal.h"
 #include "platform/MessageLoop.h"
+#include "platform/Prompt.h"
 #include <commctrl.h>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
@@ -10,7 +11,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // Dropping files needs OLE on the window's thread, for the whole life of the window.
     if (FAILED(::OleInitialize(nullptr)))
         return 1;
-    frmMirdal* window = frmMirdal::Create(instance);
+    frmMirdal* window = nullptr;
+    try {
+        window = frmMirdal::Create(instance);
+    } catch (...) {
+        platform::Failure failure = platform::CurrentFailure();
+        platform::ShowMessage(nullptr, failure.Description(), std::to_wstring(failure.Code()), MB_OK | MB_ICONSTOP);
+    }
     if (!window) {
         ::OleUninitialize();
         return 1;

@@ -116,6 +116,8 @@
 #define IDS_WHY_ENDED 106
 #define IDS_WHY_TIMEOUT 107
 #define IDS_WHY_NO_HOST 108
+#define IDS_WHY_HOST_NOT_READY 109
+#define IDS_WHY_CRASHED_AT 110
 
 // Load failures named down to their root, and the info tip's reading of them (260-279).
 // %1 the DLL, %2 the function or "#" and its ordinal.

@@ -1,10 +1,11 @@
 #include "platform/Failure.h"
+#include "platform/pure/MessageInserts.h"
 #include <new>
 #include <stdexcept>
 
 namespace platform {
 
-std::wstring SystemMessage(DWORD code)
+std::wstring SystemMessage(DWORD code, const std::wstring& insert)
 {
     wchar_t* buffer = nullptr;
     DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
@@ -14,7 +15,7 @@ std::wstring SystemMessage(DWORD code)
     ::LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
-    return text;
+    return FillInserts(text, insert);
 }
 
 Failure CurrentFailure()

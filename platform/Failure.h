@@ -6,7 +6,8 @@
 namespace platform {
 
 // The system's text for an error or HRESULT, without the trailing line end; empty when it has none.
-std::wstring SystemMessage(DWORD code);
+// Its inserts (error 193's "%1") take the given text, usually the file's path, or are left out.
+std::wstring SystemMessage(DWORD code, const std::wstring& insert = {});
 
 class Failure {
 public:

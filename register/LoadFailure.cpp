@@ -105,7 +105,7 @@ std::wstring WhyLoadFailed(const std::wstring& path, const std::optional<pe::Ima
         return L"";
     if (unsigned sentence = SentenceFor(error))
         return Text(sentence, {std::to_wstring(error)});
-    return Text(IDS_WHY_LOAD_ERROR, {platform::SystemMessage(error), std::to_wstring(error)});
+    return Text(IDS_WHY_LOAD_ERROR, {platform::SystemMessage(error, path), std::to_wstring(error)});
 }
 
 std::vector<std::wstring> DependencyFindings(const std::wstring& path, const pe::ImageFacts& facts)

@@ -21,7 +21,6 @@ namespace {
 constexpr wchar_t CrLf[] = L"\r\n";
 constexpr DWORD RegDialogFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
 
-// The text of a string-table entry with %1, %2, ... replaced by the arguments.
 std::wstring Format(unsigned id, std::initializer_list<std::wstring> arguments)
 {
     return Text(id, arguments);
@@ -111,12 +110,18 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     const bool x64 = route == HostRoute::X64Host;
     if (!hosts_)
         hosts_.reset(new RegistrationHosts());
-    HostOutcome outcome = hosts_->For(x64).Call(operation, path, pump);
+    RegistrationHost& host = hosts_->For(x64);
+    HostOutcome outcome = host.Call(operation, path, pump);
+    const wchar_t* bits = x64 ? L"64" : L"32";
     switch (outcome.kind) {
     case HostOutcome::Kind::CannotStart:
-        return {-2, Format(IDS_WHY_NO_HOST, {x64 ? L"64" : L"32", platform::SystemMessage(outcome.error),
+        return {-2, Format(IDS_WHY_NO_HOST, {bits, platform::SystemMessage(outcome.error, host.Executable()),
                                              std::to_wstring(outcome.error)})};
-    case HostOutcome::Kind::Crashed: return {std::nullopt, Format(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})};
+    case HostOutcome::Kind::NotReady: return {-2, Format(IDS_WHY_HOST_NOT_READY, {bits, std::to_wstring(outcome.exitCode)})};
+    case HostOutcome::Kind::Crashed:
+        if (!outcome.module.empty())
+            return {std::nullopt, Format(IDS_WHY_CRASHED_AT, {Hex(outcome.exitCode, 8), outcome.module, Hex(outcome.offset, 1)})};
+        return {std::nullopt, Format(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})};
     case HostOutcome::Kind::EndedItself: return {std::nullopt, Format(IDS_WHY_ENDED, {std::to_wstring(outcome.exitCode)})};
     case HostOutcome::Kind::TimedOut:
         return {std::nullopt, Format(IDS_WHY_TIMEOUT, {std::to_wstring((RegistrationHost::Timeout() + 999) / 1000)})};

@@ -9,6 +9,7 @@ namespace hp = host_protocol;
 namespace {
 
 DWORD timeout = 120000;
+std::wstring standIn;
 
 // A name no other pipe has: the process, a count and the time.
 std::wstring NewPipeName()
@@ -102,6 +103,24 @@ RegistrationHost::Wait RegistrationHost::Transfer(bool reading, std::uint8_t* da
     return Wait::Done;
 }
 
+RegistrationHost::Wait RegistrationHost::AwaitReady(ULONGLONG deadline, const std::function<void()>& pump)
+{
+    std::uint8_t word[4] = {};
+    Wait wait = Transfer(true, word, sizeof word, deadline, pump);
+    if (wait == Wait::Done && hp::Word(word) != hp::kReadyWord)
+        platform::ThrowFailure(ERROR_BAD_EXE_FORMAT);
+    return wait;
+}
+
+// The pipe broke because the host is ending; its exit code says how.
+DWORD RegistrationHost::ExitCodeOfEndingHost()
+{
+    DWORD code = STILL_ACTIVE;
+    if (::WaitForSingleObject(process_.get(), 5000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
 HostOutcome RegistrationHost::Gone(Wait wait)
 {
     HostOutcome outcome;
@@ -110,12 +129,18 @@ HostOutcome RegistrationHost::Gone(Wait wait)
         Abandon();
         return outcome;
     }
-    // The pipe broke because the host is ending; its exit code says how.
-    if (::WaitForSingleObject(process_.get(), 5000) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(process_.get(), &outcome.exitCode);
-    else
-        outcome.exitCode = STILL_ACTIVE;
+    outcome.exitCode = ExitCodeOfEndingHost();
     outcome.kind = hp::IsExceptionCode(outcome.exitCode) ? HostOutcome::Kind::Crashed : HostOutcome::Kind::EndedItself;
+    Abandon();
+    return outcome;
+}
+
+// No server was loaded yet: whatever ended the host, it was not the file's doing.
+HostOutcome RegistrationHost::NotReady(Wait wait)
+{
+    HostOutcome outcome;
+    outcome.kind = HostOutcome::Kind::NotReady;
+    outcome.exitCode = wait == Wait::TimedOut ? ERROR_TIMEOUT : ExitCodeOfEndingHost();
     Abandon();
     return outcome;
 }
@@ -160,7 +185,8 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
         ~Calling() { flag = false; }
     } calling(calling_);
 
-    if (!process_) {
+    const bool starting = !process_;
+    if (starting) {
         if (DWORD error = Start()) {
             End();
             HostOutcome outcome;
@@ -176,6 +202,10 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
     std::vector<std::uint8_t> payload;
     const ULONGLONG deadline = ::GetTickCount64() + timeout;
     try {
+        if (starting) {
+            if (Wait ready = AwaitReady(deadline, pump); ready != Wait::Done)
+                return NotReady(ready);
+        }
         Wait wait = Transfer(false, request.data(), request.size(), deadline, pump);
         if (wait == Wait::Done)
             wait = Transfer(true, header, sizeof header, deadline, pump);
@@ -188,6 +218,16 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
         payload.resize(*units * 2);
         if (!payload.empty() && (wait = Transfer(true, payload.data(), payload.size(), deadline, pump)) != Wait::Done)
             return Gone(wait);
+        if (reply.status == hp::Status::Crashed) {
+            HostOutcome outcome;
+            outcome.kind = HostOutcome::Kind::Crashed;
+            outcome.exitCode = static_cast<DWORD>(reply.code);
+            outcome.offset = reply.lastError;
+            std::u16string module = hp::Text(payload.data(), *units);
+            outcome.module.assign(module.begin(), module.end());
+            Abandon();
+            return outcome;
+        }
         if (reply.status == hp::Status::NoLibrary)
             platform::ThrowFailure(reply.lastError ? reply.lastError : ERROR_MOD_NOT_FOUND);
         if (reply.status == hp::Status::RegistryFailed)
@@ -208,9 +248,13 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
     }
 }
 
+void RegistrationHosts::SetStandIn(std::wstring executable) { standIn = std::move(executable); }
+
 RegistrationHost& RegistrationHosts::For(bool x64)
 {
     std::unique_ptr<RegistrationHost>& host = x64 ? x64_ : x86_;
+    if (!host && !standIn.empty())
+        host = std::make_unique<RegistrationHost>(standIn);
     if (!host) {
 #if defined(_WIN64)
         const wchar_t* folder = x64 ? L"" : L"x86\\";

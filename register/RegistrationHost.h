@@ -13,7 +13,9 @@ struct HostOutcome {
     enum class Kind {
         Answered,     // the library's code is in code
         CannotStart,  // the host could not be started: error says why
-        Crashed,      // the host ended with an unhandled exception: exitCode is its code
+        NotReady,     // the host ended before it was ready, by no server's doing: exitCode
+        Crashed,      // the host ended with an unhandled exception: exitCode is its code, and where the
+                      // host could say so, module and offset tell where it struck
         EndedItself,  // a server ended the host: exitCode
         TimedOut,     // no answer in time; the host was ended
     };
@@ -21,6 +23,8 @@ struct HostOutcome {
     long code = 0;
     DWORD error = 0; // Answered: the host's GetLastError after a load failure; CannotStart: the start's error
     DWORD exitCode = 0;
+    std::wstring module;
+    DWORD offset = 0;
     DWORD keys = 0, values = 0; // captured: the keys and values that payload holds
     std::wstring payload;
 };
@@ -37,6 +41,7 @@ public:
     // it could not redirect or capture the registry.
     HostOutcome Call(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump);
     bool Running() const { return static_cast<bool>(process_); }
+    const std::wstring& Executable() const { return executable_; }
     // Ends the host: it leaves by itself when its pipe closes, else it is terminated.
     void End();
 
@@ -48,7 +53,10 @@ private:
     enum class Wait { Done, HostGone, TimedOut };
     DWORD Start();
     Wait Transfer(bool reading, std::uint8_t* data, size_t bytes, ULONGLONG deadline, const std::function<void()>& pump);
+    Wait AwaitReady(ULONGLONG deadline, const std::function<void()>& pump);
     HostOutcome Gone(Wait wait);
+    HostOutcome NotReady(Wait wait);
+    DWORD ExitCodeOfEndingHost();
     void Abandon();
 
     std::wstring executable_;
@@ -65,6 +73,8 @@ class RegistrationHosts {
 public:
     // The host for 32-bit servers (x86) or 64-bit servers.
     RegistrationHost& For(bool x64);
+    // Tests stand another program in for MirdalHost.exe of hosts made from now on; empty ends that.
+    static void SetStandIn(std::wstring executable);
 
 private:
     std::unique_ptr<RegistrationHost> x86_, x64_;

@@ -17,11 +17,22 @@ add_marlett() {
         cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
     fi
 }
+export WINEPREFIX="$prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+# A prefix made before the 32-bit Wine was installed has no 32-bit system DLLs: 32-bit programs then
+# fail with "could not load kernel32.dll" until Wine updates the prefix.
+add_32bit_half() {
+    if [ -x /usr/lib/wine/wine ] && [ -d "$prefix/drive_c/windows" ] \
+        && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+        rm -f "$prefix/.update-timestamp"
+        wineboot -u >/dev/null 2>&1
+        wineserver -w
+    fi
+}
 if [ -f "$prefix/.mirdal-ready" ]; then
     add_marlett
+    add_32bit_half
     exit 0
 fi
-export WINEPREFIX="$prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 wineboot -i >/dev/null 2>&1
 for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI" "MS UI Gothic"; do
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \

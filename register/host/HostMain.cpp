@@ -14,9 +14,42 @@ namespace hp = host_protocol;
 
 namespace {
 
-// No debugger and no error box: the process ends at once with the exception's code as its exit code.
+// The pipe, and whether a server is being called: only then does the window wait for a reply, and only
+// then is this thread out of the pipe's synchronous reads and writes, so that a crash reply cannot block.
+HANDLE replyPipe = nullptr;
+volatile LONG calling = 0;
+
+// The crash reply: the exception's code and where it struck, from memory owned before the crash.
+void SendCrashReply(const EXCEPTION_RECORD& record)
+{
+    static wchar_t path[MAX_PATH];
+    static std::uint8_t reply[hp::kReplyHeaderBytes + 2 * MAX_PATH];
+    HMODULE module = nullptr;
+    const wchar_t* name = L"";
+    std::uint32_t offset = 0;
+    if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                             static_cast<LPCWSTR>(record.ExceptionAddress), &module)) {
+        DWORD length = ::GetModuleFileNameW(module, path, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) {
+            name = path;
+            for (const wchar_t* at = path; *at; ++at)
+                if (*at == L'\\' || *at == L'/')
+                    name = at + 1;
+            offset = static_cast<std::uint32_t>(static_cast<const BYTE*>(record.ExceptionAddress)
+                                                - reinterpret_cast<const BYTE*>(module));
+        }
+    }
+    size_t bytes = hp::EncodeCrashReply(record.ExceptionCode, offset, name, std::wcslen(name), reply, sizeof reply);
+    DWORD written = 0;
+    ::WriteFile(replyPipe, reply, static_cast<DWORD>(bytes), &written, nullptr);
+}
+
+// No debugger and no error box: the window hears of the crash, and the process ends at once with the
+// exception's code as its exit code.
 LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception)
 {
+    if (::InterlockedExchange(&calling, 0))
+        SendCrashReply(*exception->ExceptionRecord);
     ::TerminateProcess(::GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
     return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -103,7 +136,12 @@ hp::Reply Serve(const RegistrationLibrary* library, DWORD libraryError, std::uin
         reply.lastError = libraryError;
         return reply;
     }
+    struct Calling {
+        Calling() { ::InterlockedExchange(&calling, 1); }
+        ~Calling() { ::InterlockedExchange(&calling, 0); }
+    };
     try {
+        Calling during;
         CallLibrary(*library, static_cast<hp::Operation>(operation), path, reply);
     } catch (const platform::Failure& failure) {
         reply = {};
@@ -122,6 +160,11 @@ int ServeRequests(HANDLE pipe)
     } catch (const platform::Failure& failure) {
         libraryError = failure.Code();
     }
+    // Ready: from here on, whatever ends this host is a server's doing or is reported as such.
+    std::vector<std::uint8_t> ready;
+    hp::PutWord(ready, hp::kReadyWord);
+    if (!WriteAll(pipe, ready))
+        return 0;
     for (;;) {
         std::uint8_t header[hp::kHeaderBytes];
         if (!ReadExact(pipe, header, sizeof header))
@@ -148,6 +191,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     HANDLE pipe = PipeFromCommandLine();
     if (!pipe)
         return ERROR_INVALID_PARAMETER;
+    replyPipe = pipe;
     // OLE stays initialised on this thread for the host's life, as on the window's thread: the library's
     // own initialisation per call then costs nothing, where a full start and shutdown of OLE per file
     // would cost more than the registration.

@@ -1,13 +1,17 @@
 #pragma once
 // What Mirdal.exe and its registration host MirdalHost.exe say to each other over their pipe.
 //
-// One request at a time, one reply to each, all fields little-endian 32-bit words:
+// The host first sends the ready word, once it has loaded its library and can report its own crash.
+// Then one request at a time, one reply to each, all fields little-endian 32-bit words:
 //   request: operation, path length in UTF-16 units, the path (no terminator);
 //   reply:   status, library code, host GetLastError after a load failure (or why the registry could
 //            not be redirected), number of keys and of values captured, payload length in UTF-16
 //            units, the payload.
 // Only Capture fills the counts and the payload: what the server wrote, as the keys' .reg text
 // without the file's header, and only when the library returned 0.
+// A host whose server raised an exception that nothing handled replies Crashed before it ends: the
+// exception code in place of the library's, the faulting address's offset in its module in place of
+// lastError, and the module's file name (empty where the address lies in none) as the payload.
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -29,7 +33,10 @@ enum class Status : std::uint32_t {
     NoLibrary = 1,     // Pemrix32.DLL beside the host cannot be loaded: lastError says why
     UnknownOperation = 2,
     RegistryFailed = 3, // the redirection or the capture failed, or its text is too long: lastError says why
+    Crashed = 4,
 };
+
+inline constexpr std::uint32_t kReadyWord = 0x5944524Du; // "MRDY"
 
 struct Reply {
     Status status = Status::Done;
@@ -95,6 +102,27 @@ inline std::vector<std::uint8_t> EncodeReply(const Reply& reply)
     return out;
 }
 
+// The crash reply, written into memory the dying host already owns: its heap may be what broke.
+// Returns the bytes used; a module name that does not fit is left out.
+inline std::size_t EncodeCrashReply(std::uint32_t exceptionCode, std::uint32_t offset, const wchar_t* module,
+                                    std::size_t units, std::uint8_t* out, std::size_t capacity)
+{
+    if (capacity < kReplyHeaderBytes)
+        return 0;
+    if (kReplyHeaderBytes + 2 * units > capacity)
+        units = 0;
+    const std::uint32_t words[] = {static_cast<std::uint32_t>(Status::Crashed), exceptionCode, offset, 0, 0,
+                                   static_cast<std::uint32_t>(units)};
+    for (std::size_t i = 0; i < 6; ++i)
+        for (std::size_t b = 0; b < 4; ++b)
+            out[4 * i + b] = static_cast<std::uint8_t>(words[i] >> (8 * b));
+    for (std::size_t i = 0; i < units; ++i) {
+        out[kReplyHeaderBytes + 2 * i] = static_cast<std::uint8_t>(module[i]);
+        out[kReplyHeaderBytes + 2 * i + 1] = static_cast<std::uint8_t>(module[i] >> 8);
+    }
+    return kReplyHeaderBytes + 2 * units;
+}
+
 // Units of text that follow a header; nullopt when the header asks for more than is allowed.
 inline std::optional<std::size_t> TextUnits(const std::uint8_t* header, std::size_t lengthOffset)
 {
@@ -115,11 +143,11 @@ inline Reply DecodeReplyHeader(const std::uint8_t* header)
     return reply;
 }
 
-// An exit code that is an exception code (0xC0000005 and its kind, or a breakpoint): the host crashed.
+// An exit code of the warning or error severity (0x8..., 0xC..., and so 0xE06D7363, what a C++ exception
+// escaping a server raises) is an exception code: the host crashed. Any other is the code a server ended it with.
 inline bool IsExceptionCode(std::uint32_t exitCode)
 {
-    return (exitCode & 0xF0000000u) == 0xC0000000u || exitCode == 0x80000003u || exitCode == 0x80000002u
-           || exitCode == 0x80000004u;
+    return (exitCode & 0x80000000u) != 0;
 }
 
 } // namespace host_protocol

@@ -1,4 +1,5 @@
 #include "browse/pure/FileText.h"
+#include "platform/pure/MessageInserts.h"
 
 #include <gtest/gtest.h>
 
@@ -51,4 +52,12 @@ TEST(FindRowByName, FirstNameFromTheStartBeginningWithTheTextIgnoringCaseAndWrap
     EXPECT_EQ(FindRowByName(rows, L"beta", 0, false, true), -1);
     EXPECT_EQ(FindRowByName(rows, L"BETA.DLL", 9, false, true), 1);
     EXPECT_EQ(FindRowByName({}, L"a", 0, true, true), -1);
+}
+
+TEST(MessageInserts, InsertsTakeThePathOrGoWithTheirSpacing)
+{
+    EXPECT_EQ(FillInserts(L"%1 is not a valid Win32 application.", L"C:\\a b.dll"), L"C:\\a b.dll is not a valid Win32 application.");
+    EXPECT_EQ(FillInserts(L"%1 is not a valid Win32 application.", L""), L"is not a valid Win32 application.");
+    EXPECT_EQ(FillInserts(L"Copy %1!s! to %2 at 100%", L"x"), L"Copy x to x at 100%");
+    EXPECT_EQ(FillInserts(L"Drive %0 and %a stay; %12 goes", L""), L"Drive %0 and %a stay; goes");
 }

@@ -35,10 +35,21 @@ TEST(HostProtocol, RequestAndReplyCarryTheirFieldsAndRefuseOversizedText)
     EXPECT_EQ(hp::TextUnits(huge.data(), 4), std::nullopt);
 }
 
-TEST(HostProtocol, ExceptionCodesTellACrashFromAnExit)
+TEST(HostProtocol, ACrashReplyDecodesAsAReplyAndExitCodesOfTheErrorSeveritiesAreExceptions)
 {
-    for (std::uint32_t code : {0xC0000005u, 0xC00000FDu, 0x80000003u, 0xC0000409u})
+    std::uint8_t out[hp::kReplyHeaderBytes + 20];
+    ASSERT_EQ(hp::EncodeCrashReply(0xE06D7363u, 0x1A2B, L"crash.dll", 9, out, sizeof out), sizeof out - 2);
+    hp::Reply decoded = hp::DecodeReplyHeader(out);
+    EXPECT_EQ(decoded.status, hp::Status::Crashed);
+    EXPECT_EQ(static_cast<std::uint32_t>(decoded.code), 0xE06D7363u);
+    EXPECT_EQ(decoded.lastError, 0x1A2Bu);
+    EXPECT_EQ(hp::Text(out + hp::kReplyHeaderBytes, *hp::TextUnits(out, hp::kPayloadLengthOffset)), u"crash.dll");
+    // A name that does not fit is dropped, never cut or overrun.
+    EXPECT_EQ(hp::EncodeCrashReply(0xC0000005u, 0, L"a-much-longer-name.dll", 22, out, sizeof out), hp::kReplyHeaderBytes);
+    EXPECT_EQ(hp::TextUnits(out, hp::kPayloadLengthOffset), 0u);
+
+    for (std::uint32_t code : {0xC0000005u, 0x80000100u, 0xE06D7363u, 0x80000003u})
         EXPECT_TRUE(hp::IsExceptionCode(code)) << std::hex << code;
-    for (std::uint32_t code : {0u, 1u, 7u, 259u, 0x80070005u, 0x40010005u})
+    for (std::uint32_t code : {0u, 7u, 259u, 0x40010005u})
         EXPECT_FALSE(hp::IsExceptionCode(code)) << std::hex << code;
 }

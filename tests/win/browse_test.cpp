@@ -194,7 +194,12 @@ TEST_F(BrowseTest, InfoTipIsReadAwayFromTheWindowAndTellsMachineEntriesTypeLibra
             ::Sleep(10), Pump(), text = ask(row, size);
         return text;
     };
-    std::wstring yes = Text(IDS_TIP_YES), server = Text(IDS_TIP_MACHINE) + L"x64\r\nDllRegisterServer: " + yes +
+#if defined(_WIN64)
+    const std::wstring machine = L"x64";
+#else
+    const std::wstring machine = L"x86";
+#endif
+    std::wstring yes = Text(IDS_TIP_YES), server = Text(IDS_TIP_MACHINE) + machine + L"\r\nDllRegisterServer: " + yes +
         L"\r\nDllUnregisterServer: " + yes + L"\r\n" + Text(IDS_TIP_TYPELIB) + yes + L"\r\n" + Text(IDS_TIP_MISSING);
     EXPECT_WTEXT_EQ(server + Text(IDS_TIP_NO), tip(L"a.dll", INFOTIPSIZE));
     std::wstring missing = tip(L"broken.dll", INFOTIPSIZE);

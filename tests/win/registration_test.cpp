@@ -11,6 +11,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 using namespace testing_support;
 using fixtures::kFixtureA, fixtures::kFixtureB, fixtures::kFixtureSpace;
@@ -120,12 +121,12 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
 {
     TypeLibsCleared cleared{&kFixtureA};
     using namespace fixtures;
-    for (const wchar_t* name : {kFixtureCrash, kFixtureExit, kFixtureDenied, kFixtureHang, kFixtureMissing, kFixtureNoFunction,
-                                kFixtureRefuse, kFixtureChain, kFixtureMiddle})
+    for (const wchar_t* name : {kFixtureCrash, kFixtureExit, kFixtureDenied, kFixtureHang, kFixtureMissing, kFixtureThrow, kFixtureStub,
+                                kFixtureNoFunction, kFixtureRefuse, kFixtureChain, kFixtureMiddle})
         Copy(name);
     // A class library with a CLR header and no registration entries, as the .NET compilers make them.
     std::string dotNet = ReadBytes(FixturePath(kFixtureNoEntry));
-    size_t clrDirectory = *reinterpret_cast<const std::uint32_t*>(dotNet.data() + 0x3C) + 24 + 112 + 14 * 8;
+    size_t clrDirectory = *reinterpret_cast<const std::uint32_t*>(dotNet.data() + 0x3C) + 24 + (sizeof(void*) == 8 ? 112 : 96) + 14 * 8;
     ASSERT_LT(clrDirectory + 8, dotNet.size());
     dotNet[clrDirectory] = dotNet[clrDirectory + 4] = 0x48;
     std::ofstream(std::filesystem::path(folder.Path() + L"DotNet.dll"), std::ios::binary) << dotNet;
@@ -138,7 +139,9 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
 
     const std::wstring loadFailed = L"OCX/DLLのロードに失敗\r\n";
     std::map<std::wstring, std::wstring> outcomes{
-        {kFixtureCrash, L"サーバーが例外 0xC0000005 を起こし、登録ホストが異常終了しました。"},
+        {kFixtureCrash, L"サーバーが例外 0xC0000005 を起こし、登録ホストが異常終了しました (FixtureCrash.dll+0x…)。"},
+        {kFixtureThrow, L"サーバーが例外 0xE06D7363 を起こし、登録ホストが異常終了しました (kernelbase.dll+0x…)。"},
+        {kFixtureStub, L"サーバーが例外 0x80000100 を起こし、登録ホストが異常終了しました (kernelbase.dll+0x…)。"},
         {kFixtureExit, L"サーバーが登録ホストを終了させました (終了コード 7)。"},
         {kFixtureHang, L"2秒以内に応答がないため、登録ホストを終了させました。"},
         {kFixtureDenied, L"登録/解除に失敗しました。(コード 0x80070005)" + platform::SystemMessage(0x80070005u)},
@@ -150,11 +153,15 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
         {L"DotNet.dll", L"DLLのエントリポイントがみつかりません。\r\nこれは .NET のアセンブリです。RegAsm.exe で登録します "
                         L"(32ビットは Framework、64ビットは Framework64 の RegAsm)"},
         {L"random.dll", loadFailed + L"PE形式のファイルではないため、読み込んでいません。"}};
-    // Where 32-bit programs cannot start (as on these Linux machines), the file says so with the system's text.
+    // Where 32-bit programs cannot run (Wine without its 32-bit half), the file says why: the host could
+    // not start, or ended before it was ready. Without its pipe a working host ends with code 87.
     DWORD error = 0;
-    if (RunProgram(L"\"" + platform::ExecutableFolder() + L"x86\\MirdalHost.exe\"", {}, &error) == ~0u && error)
+    DWORD code = RunProgram(L"\"" + platform::ExecutableFolder() + L"x86\\MirdalHost.exe\"", {}, &error);
+    if (code == ~0u && error)
         outcomes[kFixtureX86] = loadFailed + L"32ビットの登録ホストを起動できません: " + platform::SystemMessage(error) + L" (エラー " +
                                 std::to_wstring(error) + L")";
+    else if (code != ERROR_INVALID_PARAMETER)
+        outcomes[kFixtureX86] = loadFailed + L"32ビットの登録ホストを起動できません (終了コード " + std::to_wstring(code) + L")。";
     else
         outcomes[kFixtureX86] = outcomes[kFixtureDenied];
     window->lsvFile.SetAllSelected(true);
@@ -165,7 +172,9 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
     UINT_PTR timer = ::SetTimer(nullptr, 0, 100, WhileWaiting::Tick);
     for (bool registering : {true, false}) {
         window->mnuF_Click(registering ? 0 : 1);
-        EXPECT_WTEXT_EQ(RunLog(registering ? L"を登録" : L"を解除", outcomes), Log());
+        // Where in its module an exception struck depends on the build.
+        std::wstring log = std::regex_replace(Log(), std::wregex(L"\\+0x[0-9A-F]+\\)"), L"+0x…)");
+        EXPECT_WTEXT_EQ(RunLog(registering ? L"を登録" : L"を解除", outcomes), log);
         EXPECT_WTEXT_EQ(registering ? folder.Path() + L"FixtureZ.dll" : L"", RegisteredFile(kFixtureA));
         window->cmdClose_Click();
     }
@@ -174,6 +183,25 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_GE(WhileWaiting::ticks, 5) << "the window stopped processing events while the host worked";
     EXPECT_FALSE(WhileWaiting::serverLoaded) << "a server or Pemrix32.dll in the window's own process";
+}
+
+// A host that ends before it is ready is the host's failure, never the server's; the run goes on.
+TEST_F(RegistrationTest, AHostThatEndsBeforeItIsReadyIsBlamedAndNotTheServer)
+{
+    Copy(kFixtureA.file);
+    Copy(fixtures::kFixtureDenied);
+    Show();
+    window->lsvFile.SetAllSelected(true);
+    RegistrationHosts::SetStandIn(FixturePath(fixtures::kQuitHost));
+    window->mnuF_Click(0);
+    RegistrationHosts::SetStandIn({});
+    const std::wstring bits = sizeof(void*) == 8 ? L"64" : L"32";
+    const std::wstring line = L"OCX/DLLのロードに失敗\r\n" + bits + L"ビットの登録ホストを起動できません (終了コード 3)。";
+    EXPECT_WTEXT_EQ(RunLog(L"を登録", {{kFixtureA.file, line}, {fixtures::kFixtureDenied, line}}), Log());
+    EXPECT_TRUE(prompter.messages.empty());
+    // Error 193's system text names the file rather than showing "%1".
+    std::wstring text = platform::SystemMessage(ERROR_BAD_EXE_FORMAT, L"C:\\x.dll");
+    EXPECT_EQ(text.find(L"%1"), std::wstring::npos) << Narrow(text);
 }
 
 TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntilThePanelCloses)
