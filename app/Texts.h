@@ -1,5 +1,8 @@
 #pragma once
 // The program's user-visible texts live in the string table of the resource script.
+#include <initializer_list>
 #include <string>
 
 std::wstring Text(unsigned id);
+// The text with %1, %2, ... replaced by the arguments, in one pass: a path that holds "%2" stays as it is.
+std::wstring Text(unsigned id, std::initializer_list<std::wstring> arguments);

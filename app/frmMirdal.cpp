@@ -142,6 +142,9 @@ LRESULT frmMirdal::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         OnDestroy();
         return 0;
+    case WM_TIP_READY:
+        lsvFile_TipReady();
+        return 0;
     }
     return ::DefWindowProcW(hwnd_, message, wParam, lParam);
 }

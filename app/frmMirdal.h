@@ -24,6 +24,7 @@ namespace platform { class FileDropTarget; }
 class LibraryScan;
 class LogWriter;
 class RegistrationHosts;
+class TipReader;
 
 class frmMirdal {
 public:
@@ -91,6 +92,9 @@ public:
     const FileRow& FileRowAt(int index) const { return fileRows_[static_cast<size_t>(index)]; }
     // What the hovered row's file is, read from its headers without running it.
     LRESULT lsvFile_GetInfoTip(NMLVGETINFOTIPW* info);
+    // Posted by the tip's reader when tips are ready to be taken.
+    static constexpr UINT WM_TIP_READY = WM_APP + 19;
+    void lsvFile_TipReady();
 
     // Dropping files onto the list.
     void lsvFile_OLEDragDrop(IDataObject* data);
@@ -213,6 +217,7 @@ private:
     struct PartDeleter {
         void operator()(LibraryScan* scan) const noexcept;
         void operator()(RegistrationHosts* hosts) const noexcept;
+        void operator()(TipReader* reader) const noexcept;
     };
     // Made at the first scan.
     std::unique_ptr<LibraryScan, PartDeleter> libraryScan_;
@@ -220,6 +225,8 @@ private:
     std::unique_ptr<RegistrationHosts, PartDeleter> hosts_;
     // The picture of the items that ask for administrator rights; the menu draws it but does not own it.
     platform::UniqueBitmap shield_;
+    // Made at the first hover over a row whose tip is not known yet.
+    std::unique_ptr<TipReader, PartDeleter> tipReader_;
 };
 
 template <class F>

@@ -151,3 +151,25 @@
 // Before "key\value" of a value left as it is.
 #define IDS_LOG_KEPT 265
 #define IDS_LOG_UNDO_DONE 266
+
+// Load failures named down to their root, and the info tip's reading of them (280-299).
+// %1 the DLL, %2 the function or "#" and its ordinal.
+#define IDS_WHY_MISSING_FUNCTION 280
+// After a missing DLL's name: %1 the runtime, from IDS_RUNTIME_VB or IDS_RUNTIME_VC.
+#define IDS_WHY_INSTALL 281
+// %1 the version ("6.0"), %2 the bitness in bits.
+#define IDS_RUNTIME_VB 282
+// %1 the release ("2013", "2015-2022"), %2 x86 or x64.
+#define IDS_RUNTIME_VC 283
+#define IDS_WHY_DOTNET 284
+// A sentence per class of load error; %1 the error code.
+#define IDS_WHY_MOD_NOT_FOUND 285
+#define IDS_WHY_PROC_NOT_FOUND 286
+#define IDS_WHY_BAD_FORMAT 287
+#define IDS_WHY_DLLMAIN 288
+#define IDS_WHY_NOACCESS 289
+#define IDS_WHY_DENIED 290
+// The tip of a row whose facts are still being read.
+#define IDS_TIP_READING 291
+// %1 the missing link among the delay-loaded imports.
+#define IDS_TIP_DELAYED 292

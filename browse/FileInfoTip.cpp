@@ -1,9 +1,16 @@
 #include "app/frmMirdal.h"
 #include "app/Texts.h"
+#include "app/resource.h"
 #include "browse/pure/FileTip.h"
 #include "register/ImageFile.h"
+#include "register/LoadFailure.h"
 #include <algorithm>
+#include <condition_variable>
 #include <cwchar>
+#include <deque>
+#include <mutex>
+#include <set>
+#include <thread>
 
 namespace {
 
@@ -61,23 +68,112 @@ std::wstring FileTipText(const std::wstring& path)
         if (image->machine != pe::Machine::NotPe) {
             ReadVersionResource(path, facts);
             facts.missingDlls = MissingDependencies(path, *image);
+            for (std::wstring& dll : facts.missingDlls)
+                dll = MissingDllText(dll, image->machine);
+            facts.findings = DependencyFindings(path, *image);
         }
     }
-    return ComposeFileTip(facts, Text);
+    return ComposeFileTip(facts, [](unsigned id) { return Text(id); });
 }
 
 } // namespace
+
+// Reads tips on a thread of its own: a file on a share that does not answer, or a PATH folder there,
+// holds up that thread, never the window. The thread is never waited for; what it shares with the
+// window lives as long as either of them.
+class TipReader {
+public:
+    explicit TipReader(HWND window) : shared_(std::make_shared<Shared>()) { shared_->window = window; }
+    ~TipReader()
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->window = nullptr;
+        shared_->queue.clear();
+        shared_->wake.notify_all();
+    }
+
+    // Once per path until its tip is taken.
+    void Ask(const std::wstring& path)
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (!shared_->asked.insert(path).second)
+            return;
+        shared_->queue.push_back(path);
+        if (!shared_->running) {
+            shared_->running = true;
+            std::thread(Work, shared_).detach();
+        }
+        shared_->wake.notify_all();
+    }
+
+    std::vector<std::pair<std::wstring, std::wstring>> TakeDone()
+    {
+        std::lock_guard lock(shared_->mutex);
+        for (const auto& [path, tip] : shared_->done)
+            shared_->asked.erase(path);
+        return std::exchange(shared_->done, {});
+    }
+
+private:
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::deque<std::wstring> queue;
+        std::set<std::wstring> asked;
+        std::vector<std::pair<std::wstring, std::wstring>> done;
+        HWND window = nullptr; // none once the window has gone
+        bool running = false;
+    };
+
+    static void Work(std::shared_ptr<Shared> shared)
+    {
+        std::unique_lock lock(shared->mutex);
+        for (;;) {
+            shared->wake.wait(lock, [&] { return !shared->queue.empty() || !shared->window; });
+            if (!shared->window)
+                return;
+            std::wstring path = std::move(shared->queue.front());
+            shared->queue.pop_front();
+            lock.unlock();
+            std::wstring tip = FileTipText(path);
+            lock.lock();
+            shared->done.emplace_back(std::move(path), std::move(tip));
+            if (shared->window)
+                ::PostMessageW(shared->window, frmMirdal::WM_TIP_READY, 0, 0);
+        }
+    }
+
+    std::shared_ptr<Shared> shared_;
+};
+
+void frmMirdal::PartDeleter::operator()(TipReader* reader) const noexcept { delete reader; }
+
+void frmMirdal::lsvFile_TipReady()
+{
+    if (!tipReader_)
+        return;
+    for (auto& [path, tip] : tipReader_->TakeDone())
+        fileTips_[path] = std::move(tip);
+    // The tip on show asks for its text again, and now gets the facts.
+    if (HWND tooltip = ListView_GetToolTips(lsvFile.Hwnd()))
+        ::SendMessageW(tooltip, TTM_UPDATE, 0, 0);
+}
 
 // Read when first hovered, not when listed: listing a folder of many servers stays as fast as before.
 LRESULT frmMirdal::lsvFile_GetInfoTip(NMLVGETINFOTIPW* info)
 {
     if (info->iItem < 0 || static_cast<size_t>(info->iItem) >= fileRows_.size())
         return 0;
-    const std::wstring& key = fileRows_[static_cast<size_t>(info->iItem)].key;
-    auto tip = fileTips_.find(key);
-    if (tip == fileTips_.end())
-        tip = fileTips_.emplace(key, FileTipText(key)).first;
+    const FileRow& row = fileRows_[static_cast<size_t>(info->iItem)];
     // Without LVGIT_UNFOLDED the control has put the row's cut-off name in the buffer already.
-    WriteFileTip(tip->second, info->pszText, info->cchTextMax, !(info->dwFlags & LVGIT_UNFOLDED));
+    const bool append = !(info->dwFlags & LVGIT_UNFOLDED);
+    if (auto tip = fileTips_.find(row.key); tip != fileTips_.end()) {
+        WriteFileTip(tip->second, info->pszText, info->cchTextMax, append);
+        return 0;
+    }
+    if (!tipReader_)
+        tipReader_.reset(new TipReader(hwnd_));
+    tipReader_->Ask(row.key);
+    WriteFileTip((append ? L"" : row.name + L"\r\n") + Text(IDS_TIP_READING), info->pszText, info->cchTextMax, append);
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Failure.h"
+#include <algorithm>
+#include <new>
 
 namespace platform {
 
@@ -26,6 +28,33 @@ bool FolderListing::Next(WIN32_FIND_DATAW& entry)
     if (!find_ || !::FindNextFileW(find_.get(), &entry))
         return false;
     return true;
+}
+
+
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::wstring& path, unsigned long long limit)
+{
+    platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<size_t>(std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), limit)));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt; // a 32-bit process may find no room for a large file
+    }
+    size_t filled = 0;
+    while (filled < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - filled, 1u << 24)), read = 0;
+        if (!::ReadFile(file.get(), bytes.data() + filled, chunk, &read, nullptr))
+            return std::nullopt;
+        if (read == 0)
+            break; // the file became shorter since its size was asked
+        filled += read;
+    }
+    bytes.resize(filled);
+    return bytes;
 }
 
 } // namespace platform

@@ -1,7 +1,10 @@
 #pragma once
 // Folder listings and attributes, wide paths throughout.
 #include "platform/UniqueHandle.h"
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -21,5 +24,8 @@ private:
 
 // The attributes of a path, or INVALID_FILE_ATTRIBUTES when they cannot be read.
 inline DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
+
+// The file's first `limit` bytes, or all of a shorter file; nullopt when it cannot be read.
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::wstring& path, unsigned long long limit);
 
 } // namespace platform

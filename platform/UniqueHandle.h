@@ -73,6 +73,7 @@ inline void DestroyImageList(HIMAGELIST list) noexcept { ::ImageList_Destroy(lis
 inline void DeleteGdiObject(HGDIOBJ object) noexcept { ::DeleteObject(object); }
 inline void DestroyMenuHandle(HMENU menu) noexcept { ::DestroyMenu(menu); }
 inline void DeleteMemoryDC(HDC dc) noexcept { ::DeleteDC(dc); }
+inline void UnmapView(const void* view) noexcept { ::UnmapViewOfFile(view); }
 
 using UniqueKey = UniqueAny<NullTraits<HKEY, CloseKey>>;
 using UniqueModule = UniqueAny<NullTraits<HMODULE, ReleaseModuleHandle>>;
@@ -86,5 +87,6 @@ using UniquePen = UniqueAny<NullTraits<HPEN, DeleteGdiObject>>;
 using UniqueBitmap = UniqueAny<NullTraits<HBITMAP, DeleteGdiObject>>;
 using UniqueMenu = UniqueAny<NullTraits<HMENU, DestroyMenuHandle>>;
 using UniqueMemoryDC = UniqueAny<NullTraits<HDC, DeleteMemoryDC>>;
+using UniqueView = UniqueAny<NullTraits<const void*, UnmapView>>;
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include "platform/Module.h"
 #include "platform/Prompt.h"
 #include "register/ImageFile.h"
+#include "register/LoadFailure.h"
 #include "register/LogWriter.h"
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
@@ -23,36 +24,15 @@ namespace {
 constexpr wchar_t CrLf[] = L"\r\n";
 constexpr DWORD RegDialogFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
 
-// The text of a string-table entry with %1, %2, ... replaced by the arguments, in one pass: a path
-// that holds "%2" stays as it is.
 std::wstring Format(unsigned id, std::initializer_list<std::wstring> arguments)
 {
-    const std::wstring text = Text(id);
-    std::wstring out;
-    for (size_t at = 0; at < text.size(); ++at) {
-        size_t index = at + 1 < text.size() ? static_cast<size_t>(text[at + 1] - L'1') : arguments.size();
-        if (text[at] == L'%' && index < arguments.size()) {
-            out += arguments.begin()[index];
-            ++at;
-        } else {
-            out += text[at];
-        }
-    }
-    return out;
+    return Text(id, arguments);
 }
 
 std::wstring Hex(unsigned long value, int digits)
 {
     wchar_t text[16];
     std::swprintf(text, 16, L"%0*lX", digits, value);
-    return text;
-}
-
-std::wstring Joined(const std::vector<std::wstring>& names)
-{
-    std::wstring text;
-    for (const std::wstring& name : names)
-        text += (text.empty() ? L"" : L", ") + name;
     return text;
 }
 
@@ -132,6 +112,9 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     case HostRoute::X64OnX86Windows: return {-2, Text(IDS_WHY_X64_ON_X86)};
     default: break;
     }
+    if (facts)
+        if (std::optional<LoadRefusal> refusal = RefuseBeforeLoad(path, *facts))
+            return {refusal->code, std::move(refusal->why)};
     const bool x64 = route == HostRoute::X64Host;
     if (!hosts_)
         hosts_.reset(new RegistrationHosts());
@@ -156,12 +139,7 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     }
     if (outcome.code != -2)
         return {outcome.code, L"", std::move(outcome.payload), outcome.keys, outcome.values};
-    std::vector<std::wstring> missing = facts ? MissingDependencies(path, *facts) : std::vector<std::wstring>();
-    if (!missing.empty())
-        return {-2, Format(IDS_WHY_MISSING_DLLS, {Joined(missing)})};
-    if (outcome.error != ERROR_SUCCESS)
-        return {-2, Format(IDS_WHY_LOAD_ERROR, {platform::SystemMessage(outcome.error, path), std::to_wstring(outcome.error)})};
-    return {-2, L""};
+    return {-2, WhyLoadFailed(path, facts, outcome.error)};
 }
 
 std::wstring frmMirdal::OutcomeLines(const FileOutcome& outcome) const

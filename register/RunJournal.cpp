@@ -1,7 +1,6 @@
 #include "register/RunJournal.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
-#include "register/ImageFile.h"
 #include <shlobj.h>
 #include <algorithm>
 #include <cwchar>
@@ -106,7 +105,7 @@ std::vector<StoredRun> StoredRuns()
     std::vector<StoredRun> runs;
     for (auto name = names.rbegin(); name != names.rend(); ++name) {
         StoredRun stored{folder + *name, std::nullopt};
-        std::optional<std::vector<std::uint8_t>> bytes = ReadFileBytes(stored.path, kLongestJournal);
+        std::optional<std::vector<std::uint8_t>> bytes = platform::ReadFileBytes(stored.path, kLongestJournal);
         std::optional<std::wstring> text = bytes ? JournalTextOfBytes(*bytes) : std::nullopt;
         stored.run = text ? ParseJournal(*text) : std::nullopt;
         if (!stored.run || !stored.run->undone)

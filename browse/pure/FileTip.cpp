@@ -47,6 +47,8 @@ std::wstring ComposeFileTip(const FileTipFacts& facts, const std::function<std::
         tip += text(IDS_TIP_NO);
     for (size_t i = 0; i < facts.missingDlls.size(); ++i)
         tip += (i ? L", " : L"") + facts.missingDlls[i];
+    for (const std::wstring& finding : facts.findings)
+        tip += L"\r\n" + finding;
     return tip;
 }
 

@@ -13,6 +13,7 @@ struct FileTipFacts {
     bool exportsRegister = false, exportsUnregister = false, hasTypeLib = false;
     std::wstring version, description; // empty when the file has no version resource
     std::vector<std::wstring> missingDlls;
+    std::vector<std::wstring> findings; // lines of their own at the end: missing functions, deeper links, .NET
 };
 
 // One line per fact, with the texts of the string table that text(id) gives.

@@ -1,5 +1,6 @@
 #include "register/pure/PeImage.h"
 #include <algorithm>
+#include <map>
 
 namespace pe {
 
@@ -14,6 +15,7 @@ namespace {
 constexpr std::uint32_t MaxSections = 96;  // the loader's own limit
 constexpr std::uint32_t MaxNames = 65536;
 constexpr std::uint32_t MaxImports = 4096;
+constexpr std::uint32_t MaxImportedFunctions = 65536; // over all DLLs of one directory
 constexpr std::size_t MaxNameLength = 4096;
 constexpr std::size_t MaxNameBytes = 2 << 20; // all names together, however often one name is pointed at
 
@@ -46,6 +48,14 @@ public:
             value = value << 8 | bytes_[offset + static_cast<std::uint64_t>(i)];
         return true;
     }
+    bool U64(std::uint64_t offset, std::uint64_t& value) const
+    {
+        std::uint32_t low = 0, high = 0;
+        if (!U32(offset, low) || !U32(offset + 4, high))
+            return false;
+        value = std::uint64_t{high} << 32 | low;
+        return true;
+    }
     // A NUL-terminated name; false when the bytes end or the length passes the cap before the NUL.
     bool Name(std::uint64_t offset, std::string& name) const
     {
@@ -72,7 +82,9 @@ public:
             return facts;
         ReadExports(facts);
         ReadImports(facts);
+        ReadDelayImports(facts);
         ReadTypeLib(facts);
+        facts.hasClrHeader = directories_[14].address != 0 && directories_[14].size != 0;
         return facts;
     }
 
@@ -90,12 +102,18 @@ private:
             return false;
         // The layout follows the optional header's own magic; the machine field may say anything.
         std::uint64_t directoryCountAt = 0;
-        if (optionalMagic == 0x10B)
+        if (optionalMagic == 0x10B) {
+            std::uint32_t base = 0;
             directoryCountAt = 92;
-        else if (optionalMagic == 0x20B)
+            if (bytes_.U32(optional + 28, base))
+                imageBase_ = base;
+        } else if (optionalMagic == 0x20B) {
             directoryCountAt = 108;
-        else
+            wide_ = true;
+            bytes_.U64(optional + 24, imageBase_);
+        } else {
             return false;
+        }
         facts.machineCode = machine;
         switch (machine) {
         case 0x014C: facts.machine = Machine::X86; break;
@@ -164,33 +182,110 @@ private:
 
     void ReadExports(ImageFacts& facts)
     {
-        std::uint64_t directory = directories_[0].address;
-        std::uint32_t count = 0, names = 0;
-        if (!directory || !U32At(directory + 24, count) || !U32At(directory + 32, names))
+        const Directory directory = directories_[0];
+        std::uint32_t base = 0, functionCount = 0, count = 0, functions = 0, names = 0, nameOrdinals = 0;
+        if (!directory.address || !U32At(directory.address + 24, count) || !U32At(directory.address + 32, names))
             return;
+        // A function whose address lies inside the export directory is a forwarder's "DLL.Function" text.
+        std::map<std::uint32_t, size_t> forwarded; // function index -> facts.forwarders
+        if (U32At(directory.address + 16, base) && U32At(directory.address + 20, functionCount) &&
+            U32At(directory.address + 28, functions)) {
+            std::string target;
+            for (std::uint32_t i = 0, address = 0; i < std::min(functionCount, MaxNames); ++i) {
+                if (!U32At(functions + 4ull * i, address))
+                    break;
+                if (address == 0)
+                    continue;
+                facts.ordinals.push_back(base + i);
+                if (address - std::uint64_t{directory.address} < directory.size && NameAt(address, target)) {
+                    forwarded[i] = facts.forwarders.size();
+                    facts.forwarders.push_back({std::string(), base + i, target});
+                }
+            }
+        }
+        const bool withOrdinals = U32At(directory.address + 36, nameOrdinals);
         std::string name;
+        std::uint16_t index = 0;
+        std::uint64_t indexAt = 0;
         for (std::uint32_t i = 0, nameAddress = 0; i < std::min(count, MaxNames); ++i) {
             if (!U32At(names + 4ull * i, nameAddress))
                 break;
-            if (NameAt(nameAddress, name))
-                facts.exports.push_back(name);
+            if (!NameAt(nameAddress, name))
+                continue;
+            facts.exports.push_back(name);
+            if (withOrdinals && Offset(nameOrdinals + 2ull * i, indexAt) && bytes_.U16(indexAt, index))
+                if (auto forwarder = forwarded.find(index); forwarder != forwarded.end())
+                    facts.forwarders[forwarder->second].name = name;
         }
     }
 
     void ReadImports(ImageFacts& facts)
     {
-        std::uint64_t directory = directories_[1].address;
-        if (!directory)
-            return;
-        std::string name;
-        for (std::uint32_t i = 0, nameAddress = 0, firstThunk = 0; i < MaxImports; ++i) {
-            std::uint64_t descriptor = directory + 20ull * i;
+        ReadDescriptors(1, 20, facts.imports, [&](std::uint64_t at, std::uint32_t& name, std::uint64_t& table, std::uint64_t&) {
+            std::uint32_t firstThunk = 0, lookup = 0;
             // The list ends, for the loader too, at the first descriptor without a name or without thunks.
-            if (!U32At(descriptor + 12, nameAddress) || !U32At(descriptor + 16, firstThunk) || nameAddress == 0 ||
-                firstThunk == 0)
-                break;
-            if (NameAt(nameAddress, name))
-                facts.imports.push_back(name);
+            if (!U32At(at + 12, name) || !U32At(at + 16, firstThunk) || name == 0 || firstThunk == 0)
+                return false;
+            // Without a lookup table the address table holds the names until the loader binds it.
+            table = U32At(at, lookup) && lookup ? lookup : firstThunk;
+            return true;
+        });
+    }
+
+    // Old delay-load tables hold addresses of the loaded image rather than offsets from its base.
+    void ReadDelayImports(ImageFacts& facts)
+    {
+        ReadDescriptors(13, 32, facts.delayImports, [&](std::uint64_t at, std::uint32_t& name, std::uint64_t& table, std::uint64_t& bias) {
+            std::uint32_t attributes = 0, names = 0;
+            if (!U32At(at, attributes) || !U32At(at + 4, name) || !U32At(at + 16, names) || name == 0)
+                return false;
+            bias = attributes & 1 ? 0 : imageBase_;
+            table = names;
+            return true;
+        });
+    }
+
+    // The descriptors of an import directory, one DLL each, up to the first that describe() refuses; it
+    // gives the addresses of the DLL's name and of its table of functions, and what to take off both.
+    template <class Describe>
+    void ReadDescriptors(int index, std::uint64_t size, std::vector<ImportedDll>& dlls, Describe describe)
+    {
+        std::uint64_t directory = directories_[index].address;
+        ImportedDll dll;
+        for (std::uint32_t i = 0, name = 0; directory && i < MaxImports; ++i) {
+            std::uint64_t table = 0, bias = 0;
+            if (!describe(directory + size * i, name, table, bias))
+                return;
+            if (name < bias || !NameAt(name - bias, dll.name))
+                continue;
+            if (table >= bias)
+                ReadFunctions(table - bias, bias, dll.functions);
+            dlls.push_back(std::move(dll));
+            dll = {};
+        }
+    }
+
+    // A table of 32- or 64-bit entries up to a zero one: an ordinal with the top bit set, else the
+    // address of a 16-bit hint and the name.
+    void ReadFunctions(std::uint64_t table, std::uint64_t bias, std::vector<ImportedFunction>& functions)
+    {
+        const std::uint64_t size = wide_ ? 8 : 4, ordinalFlag = wide_ ? 1ull << 63 : 1ull << 31;
+        ImportedFunction function;
+        for (std::uint64_t entry = 0, offset = 0; importedFunctions_ < MaxImportedFunctions; table += size) {
+            std::uint32_t narrow = 0;
+            if (!Offset(table, offset) || !(wide_ ? bytes_.U64(offset, entry) : bytes_.U32(offset, narrow)))
+                return;
+            if (!wide_)
+                entry = narrow;
+            if (entry == 0)
+                return;
+            ++importedFunctions_;
+            function.name.clear();
+            function.ordinal = entry & ordinalFlag ? static_cast<std::uint16_t>(entry) : 0;
+            if (entry & ordinalFlag)
+                functions.push_back(function);
+            else if ((entry & 0x7FFFFFFF) >= bias && NameAt((entry & 0x7FFFFFFF) - bias + 2, function.name))
+                functions.push_back(function);
         }
     }
 
@@ -234,7 +329,9 @@ private:
         std::uint32_t address = 0, size = 0;
     };
     Bytes bytes_;
-    std::uint64_t headersSize_ = 0;
+    std::uint64_t headersSize_ = 0, imageBase_ = 0;
+    bool wide_ = false; // PE32+
+    std::uint32_t importedFunctions_ = 0;
     std::size_t nameBytes_ = 0;
     Directory directories_[16];
     std::vector<Section> sections_;

@@ -10,12 +10,34 @@ namespace pe {
 
 enum class Machine { NotPe, X86, X64, Arm64, Other };
 
+// One function an image takes from a DLL: by name, or by ordinal when the name is empty.
+struct ImportedFunction {
+    std::string name;
+    std::uint16_t ordinal = 0;
+};
+
+struct ImportedDll {
+    std::string name;
+    std::vector<ImportedFunction> functions; // those whose entries could be read
+};
+
+// An export that the loader resolves in another DLL: "DLL.Function" or "DLL.#ordinal".
+struct ForwardedExport {
+    std::string name;       // empty when the export has no name
+    std::uint32_t ordinal;
+    std::string target;
+};
+
 struct ImageFacts {
     Machine machine = Machine::NotPe;
-    std::uint16_t machineCode = 0;    // IMAGE_FILE_HEADER.Machine when a PE
-    std::vector<std::string> exports; // exported names
-    std::vector<std::string> imports; // DLL names of the import directory
-    bool hasTypeLib = false;          // has a "TYPELIB" resource (named type in the resource directory)
+    std::uint16_t machineCode = 0;          // IMAGE_FILE_HEADER.Machine when a PE
+    std::vector<std::string> exports;       // exported names
+    std::vector<std::uint32_t> ordinals;    // ordinals of the exports that have an address, ascending
+    std::vector<ForwardedExport> forwarders;
+    std::vector<ImportedDll> imports;       // the import directory
+    std::vector<ImportedDll> delayImports;  // loaded on first call; never a reason the file fails to load
+    bool hasTypeLib = false;                // has a "TYPELIB" resource (named type in the resource directory)
+    bool hasClrHeader = false;              // a .NET assembly, pure or mixed
     bool Exports(std::string_view name) const;
 };
 

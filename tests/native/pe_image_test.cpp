@@ -1,12 +1,16 @@
 // The PE reader over real images built by the cross compilers, and over every corruption of them.
 #include "browse/pure/FileTip.h"
+#include "register/pure/Dependencies.h"
 #include "register/pure/DllSearch.h"
+#include "register/pure/Runtimes.h"
 #include "register/pure/PeImage.h"
 #include "app/resource.h"
 
 #include <gtest/gtest.h>
 #include <fstream>
+#include <cwchar>
 #include <iterator>
+#include <map>
 #include <set>
 
 using Bytes = std::vector<std::uint8_t>;
@@ -17,7 +21,7 @@ struct Sample {
     const char* file;
     pe::Machine machine;
     std::uint16_t code;
-    bool server; // exports both entries, imports user32 too and carries a TYPELIB resource
+    bool server; // exports both entries and a forwarder, imports user32 too and carries a TYPELIB resource
 };
 constexpr Sample kSamples[] = {{"pe_x64_server.dll", pe::Machine::X64, 0x8664, true},
                                {"pe_x64_bare.dll", pe::Machine::X64, 0x8664, false},
@@ -68,10 +72,25 @@ TEST(PeImage, ReadsWhatRealImagesHold)
         EXPECT_EQ(facts.Exports("DllRegisterServer"), sample.server);
         EXPECT_EQ(facts.Exports("DllUnregisterServer"), sample.server);
         EXPECT_FALSE(facts.Exports("dllregisterserver"));
-        EXPECT_EQ(facts.exports.size(), sample.server ? 2u : 0u);
+        EXPECT_EQ(facts.exports.size(), sample.server ? 3u : 0u);
         using Names = std::set<std::string>;
-        EXPECT_EQ(Lower(facts.imports), (sample.server ? Names{"kernel32.dll", "user32.dll"} : Names{"kernel32.dll"}));
+        std::vector<std::string> dlls, functions;
+        for (const pe::ImportedDll& dll : facts.imports) {
+            dlls.push_back(dll.name);
+            for (const pe::ImportedFunction& function : dll.functions)
+                functions.push_back(function.name);
+        }
+        EXPECT_EQ(Lower(dlls), (sample.server ? Names{"kernel32.dll", "user32.dll"} : Names{"kernel32.dll"}));
+        EXPECT_EQ(Names(functions.begin(), functions.end()),
+                  (sample.server ? Names{"GetTickCount", "MessageBeep"} : Names{"GetTickCount"}));
         EXPECT_EQ(facts.hasTypeLib, sample.server);
+        // The server's third export is a forwarder.
+        EXPECT_EQ(facts.ordinals.size(), sample.server ? 3u : 0u);
+        ASSERT_EQ(facts.forwarders.size(), sample.server ? 1u : 0u);
+        if (sample.server)
+            EXPECT_EQ(facts.forwarders[0].name + "=" + facts.forwarders[0].target, "MirdalBeep=kernel32.Beep");
+        EXPECT_TRUE(facts.delayImports.empty());
+        EXPECT_FALSE(facts.hasClrHeader);
 
         // The machine field alone decides the machine; the layout follows the optional header.
         Bytes other = image;
@@ -82,6 +101,11 @@ TEST(PeImage, ReadsWhatRealImagesHold)
             EXPECT_EQ(pe::ReadImage(other).machine, machine);
             EXPECT_EQ(pe::ReadImage(other).exports, facts.exports);
         }
+        // A .NET assembly is known by its CLR header, the 15th data directory.
+        Bytes managed = image;
+        size_t clrAt = machineAt + 20 + (sample.machine == pe::Machine::X64 ? 112 : 96) + 14 * 8;
+        managed[clrAt] = managed[clrAt + 4] = 0x48;
+        EXPECT_TRUE(pe::ReadImage(managed).hasClrHeader);
     }
     const char text[] = "MZ not really an image";
     EXPECT_EQ(ReadExact(reinterpret_cast<const std::uint8_t*>(text), sizeof text).machine, pe::Machine::NotPe);
@@ -161,4 +185,88 @@ TEST(FileTip, OneLinePerFactAndNeverPastTheBuffer)
     EXPECT_EQ(write(L"xyz", 7, L"ab", false), L"xyz");
     EXPECT_EQ(write(L"xyz", 4, L"abc", true), L"abc");
     WriteFileTip(L"x", nullptr, 0, false);
+}
+
+namespace {
+
+pe::ImportedDll Imports(std::string dll, std::initializer_list<std::string> names, std::uint16_t ordinal = 0)
+{
+    pe::ImportedDll imports{std::move(dll), {}};
+    for (const std::string& name : names)
+        imports.functions.push_back({name, 0});
+    if (ordinal)
+        imports.functions.push_back({"", ordinal});
+    return imports;
+}
+
+} // namespace
+
+// Export tables decide, down the chain: the nearest missing link is named, with the DLLs that lead to it.
+TEST(Dependencies, TheFirstMissingLinkLevelByLevel)
+{
+    std::map<std::string, pe::Module> modules;
+    auto add = [&](const std::string& name, std::vector<pe::ImportedDll> imports, std::vector<std::string> exports,
+                   std::vector<pe::ForwardedExport> forwarders = {}, bool system = false) {
+        pe::ImageFacts facts;
+        facts.machine = pe::Machine::X64;
+        facts.imports = std::move(imports);
+        facts.exports = std::move(exports);
+        facts.ordinals = {1, 2, 7};
+        facts.forwarders = std::move(forwarders);
+        modules.emplace(name, pe::Module(facts, system));
+    };
+    add("kernel32.dll", {Imports("gone.dll", {})}, {"Sleep", "Beep", "Tick"},
+        {{"Beep", 2, "NTDLL.RtlBeep"}, {"Tick", 7, "api-ms-win-core-x-l1-1-0.Tick"}}, true);
+    add("ntdll.dll", {}, {"RtlBeep"}, {{"", 1, "ntdll.#9"}}, true);
+    add("mid.dll", {Imports("deep.dll", {"D"}), Imports("kernel32.dll", {"Sleep"})}, {"M"});
+    add("deep.dll", {Imports("mid.dll", {"M"}), Imports("gone.dll", {})}, {"D"});
+    add("loop.dll", {Imports("loop.dll", {"L"})}, {"L"}, {{"L", 1, "loop.L"}});
+    modules.emplace("junk.dll", pe::Module(pe::ImageFacts(), false));
+    int finds = 0;
+    pe::FindModule find = [&](const std::string& dll) {
+        ++finds;
+        auto module = modules.find(dll);
+        return module == modules.end() ? nullptr : &module->second;
+    };
+    auto first = [&](std::vector<pe::ImportedDll> imports, pe::WalkLimits limits) {
+        std::optional<pe::MissingLink> link = pe::FirstMissingLink(imports, find, limits);
+        std::string text;
+        for (const std::string& dll : link ? link->chain : std::vector<std::string>())
+            text += dll + ">";
+        return link ? text + link->function : "none";
+    };
+    const pe::WalkLimits chain{8, 256, true}, direct{1, 0, false};
+    // Forwarders followed into ntdll and to an API set, by name and by ordinal; API sets and files that are
+    // no image count as present.
+    EXPECT_EQ(first({Imports("kernel32.dll", {"Sleep", "Beep", "Tick"}, 7), Imports("junk.dll", {"Any"}),
+                     Imports("API-MS-Win-core-y.dll", {"Y"})}, chain), "none");
+    // The system's own imports are not walked; a missing DLL is left to the loader when only functions count.
+    EXPECT_EQ(first({Imports("kernel32.dll", {"Sleep"}), Imports("gone.dll", {})}, direct), "none");
+    EXPECT_EQ(first({Imports("kernel32.dll", {"Sleep", "Nope"})}, direct), "kernel32.dll>Nope");
+    EXPECT_EQ(first({Imports("kernel32.dll", {}, 3)}, direct), "kernel32.dll>#3");
+    EXPECT_EQ(first({Imports("ntdll.dll", {"RtlBeep"}, 1)}, direct), "ntdll.dll>#1") << "forwarded to an ordinal not there";
+    // Down a cycle mid -> deep -> mid to the DLL missing two levels down; a level deeper than allowed is not seen.
+    EXPECT_EQ(first({Imports("mid.dll", {"M"})}, chain), "mid.dll>deep.dll>gone.dll>");
+    EXPECT_EQ(first({Imports("mid.dll", {"M"})}, {2, 256, true}), "none");
+    EXPECT_EQ(first({Imports("mid.dll", {"M"}), Imports("other.dll", {})}, chain), "other.dll>") << "the nearer link first";
+    finds = 0;
+    EXPECT_EQ(first({Imports("loop.dll", {"L"})}, chain), "none");
+    EXPECT_LT(finds, 20) << "a forwarder to itself or an import of itself ends";
+}
+
+TEST(Runtimes, EachFamilyNamesItsRuntime)
+{
+    using pe::RuntimeFamily::VisualBasic, pe::RuntimeFamily::VisualCpp;
+    const std::pair<const wchar_t*, std::optional<pe::Runtime>> cases[] = {
+        {L"MSVBVM60.DLL", pe::Runtime{VisualBasic, L"6.0"}}, {L"msvbvm50.dll", pe::Runtime{VisualBasic, L"5.0"}},
+        {L"MSVCR70.dll", pe::Runtime{VisualCpp, L"2002"}},   {L"msvcr120.dll", pe::Runtime{VisualCpp, L"2013"}},
+        {L"MSVCP71.dll", pe::Runtime{VisualCpp, L"2003"}},   {L"msvcp140_1.dll", pe::Runtime{VisualCpp, L"2015-2022"}},
+        {L"VCRUNTIME140_1.dll", pe::Runtime{VisualCpp, L"2015-2022"}}, {L"mfc140u.dll", pe::Runtime{VisualCpp, L"2015-2022"}},
+        {L"MFC80JPN.DLL", pe::Runtime{VisualCpp, L"2005"}},  {L"mfcm90.dll", pe::Runtime{VisualCpp, L"2008"}},
+        {L"ATL100.DLL", pe::Runtime{VisualCpp, L"2010"}},    {L"vcomp110.dll", pe::Runtime{VisualCpp, L"2012"}},
+        {L"msvcr120d.dll", std::nullopt}, {L"vcruntime140d.dll", std::nullopt}, {L"mfc140ud.dll", std::nullopt},
+        {L"msvcrt.dll", std::nullopt},    {L"MFC42.DLL", std::nullopt},         {L"atl.dll", std::nullopt},
+        {L"msvcr99.dll", std::nullopt},   {L"kernel32.dll", std::nullopt}};
+    for (const auto& [dll, runtime] : cases)
+        EXPECT_EQ(pe::RuntimeOf(dll), runtime) << std::string(dll, dll + std::wcslen(dll));
 }

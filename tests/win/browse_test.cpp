@@ -171,19 +171,29 @@ TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndClicksAndKeysFillSortAnd
 }
 
 // The tip of a row says what the file is without running it, and fits the buffer it is given.
-TEST_F(BrowseTest, InfoTipTellsMachineEntriesTypeLibraryAndMissingDlls)
+TEST_F(BrowseTest, InfoTipIsReadAwayFromTheWindowAndTellsMachineEntriesTypeLibraryAndMissingLinks)
 {
     CopyFixture(fixtures::kFixtureA.file, root.Path() + L"a.dll");
     CopyFixture(fixtures::kFixtureMissing, root.Path() + L"broken.dll");
+    CopyFixture(fixtures::kFixtureChain, root.Path() + L"chain.dll");
+    CopyFixture(fixtures::kFixtureMiddle, root.Path() + fixtures::kFixtureMiddle);
     root.File(L"junk.ocx", 300);
     window->SetFileListView(root.Path());
 
-    auto tip = [&](const wchar_t* row, int size) {
+    // Read away from the window: until the facts are there the row's tip is its name and "調べています…".
+    auto ask = [&](const wchar_t* row, int size) {
         std::wstring buffer(static_cast<size_t>(size) + 1, L'#');
         NMLVGETINFOTIPW info{{window->lsvFile.Hwnd(), IDC_LSVFILE, LVN_GETINFOTIPW}, LVGIT_UNFOLDED, buffer.data(), size, RowOf(row)};
         ::SendMessageW(window->Hwnd(), WM_NOTIFY, IDC_LSVFILE, reinterpret_cast<LPARAM>(&info));
         EXPECT_EQ(buffer.back(), L'#');
         return std::wstring(buffer.c_str());
+    };
+    EXPECT_WTEXT_EQ(L"a.dll\r\n調べています…", ask(L"a.dll", INFOTIPSIZE));
+    auto tip = [&](const wchar_t* row, int size) {
+        std::wstring text = ask(row, size);
+        for (int wait = 0; wait < 1000 && text.find(L"調べています…") != std::wstring::npos; ++wait)
+            ::Sleep(10), Pump(), text = ask(row, size);
+        return text;
     };
 #if defined(_WIN64)
     const std::wstring machine = L"x64";
@@ -195,6 +205,10 @@ TEST_F(BrowseTest, InfoTipTellsMachineEntriesTypeLibraryAndMissingDlls)
     EXPECT_WTEXT_EQ(server + Text(IDS_TIP_NO), tip(L"a.dll", INFOTIPSIZE));
     std::wstring missing = tip(L"broken.dll", INFOTIPSIZE);
     EXPECT_WTEXT_EQ(Text(IDS_TIP_MISSING) + fixtures::kMissingDll, missing.substr(missing.rfind(Text(IDS_TIP_MISSING))));
+    std::wstring chain = tip(L"chain.dll", INFOTIPSIZE);
+    EXPECT_WTEXT_EQ(Text(IDS_TIP_MISSING) + Text(IDS_TIP_NO) +
+                        L"\r\n見つからない依存DLL: MirdalMissing.dll (chain.dll → FixtureMiddle.dll → MirdalMissing.dll)",
+                    chain.substr(chain.rfind(Text(IDS_TIP_MISSING))));
     EXPECT_WTEXT_EQ(Text(IDS_TIP_MACHINE) + Text(IDS_TIP_NOT_PE), tip(L"junk.ocx", INFOTIPSIZE));
     EXPECT_WTEXT_EQ(server.substr(0, 9), tip(L"a.dll", 10));
 }

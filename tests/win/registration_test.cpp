@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cwctype>
 #include <cwchar>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 
 using namespace testing_support;
@@ -198,8 +200,15 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
 {
     TypeLibsCleared cleared{&kFixtureA};
     using namespace fixtures;
-    for (const wchar_t* name : {kFixtureCrash, kFixtureExit, kFixtureDenied, kFixtureHang, kFixtureMissing, kFixtureThrow, kFixtureStub})
+    for (const wchar_t* name : {kFixtureCrash, kFixtureExit, kFixtureDenied, kFixtureHang, kFixtureMissing, kFixtureThrow, kFixtureStub,
+                                kFixtureNoFunction, kFixtureRefuse, kFixtureChain, kFixtureMiddle})
         Copy(name);
+    // A class library with a CLR header and no registration entries, as the .NET compilers make them.
+    std::string dotNet = ReadBytes(FixturePath(kFixtureNoEntry));
+    size_t clrDirectory = *reinterpret_cast<const std::uint32_t*>(dotNet.data() + 0x3C) + 24 + (sizeof(void*) == 8 ? 112 : 96) + 14 * 8;
+    ASSERT_LT(clrDirectory + 8, dotNet.size());
+    dotNet[clrDirectory] = dotNet[clrDirectory + 4] = 0x48;
+    std::ofstream(std::filesystem::path(folder.Path() + L"DotNet.dll"), std::ios::binary) << dotNet;
     // A good server after the misbehaving ones, in list order: it registers in a fresh host.
     Copy(kFixtureA.file, L"FixtureZ.dll");
     if (::GetFileAttributesW(FixturePath(kFixtureX86).c_str()) != INVALID_FILE_ATTRIBUTES)
@@ -216,6 +225,12 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
         {kFixtureHang, L"2秒以内に応答がないため、登録ホストを終了させました。"},
         {kFixtureDenied, L"登録/解除に失敗しました。(コード 0x80070005)" + platform::SystemMessage(0x80070005u)},
         {kFixtureMissing, loadFailed + L"見つからない依存DLL: " + kMissingDll},
+        {kFixtureMiddle, loadFailed + L"見つからない依存DLL: " + kMissingDll},
+        {kFixtureChain, loadFailed + L"見つからない依存DLL: MirdalMissing.dll (FixtureChain.dll → FixtureMiddle.dll → MirdalMissing.dll)"},
+        {kFixtureNoFunction, loadFailed + L"見つからない関数: kernel32.dll の MirdalNoSuchFunction"},
+        {kFixtureRefuse, loadFailed + L"DllMain が読み込みを拒否しました (エラー 1114)"},
+        {L"DotNet.dll", L"DLLのエントリポイントがみつかりません。\r\nこれは .NET のアセンブリです。RegAsm.exe で登録します "
+                        L"(32ビットは Framework、64ビットは Framework64 の RegAsm)"},
         {L"random.dll", loadFailed + L"PE形式のファイルではないため、読み込んでいません。"}};
     // Where 32-bit programs cannot run (Wine without its 32-bit half), the file says why: the host could
     // not start, or ended before it was ready. Without its pipe a working host ends with code 87.

@@ -1,0 +1,123 @@
+#include "register/LoadFailure.h"
+#include "app/Texts.h"
+#include "app/resource.h"
+#include "platform/Failure.h"
+#include "register/ImageFile.h"
+#include "register/pure/Runtimes.h"
+#include <windows.h>
+
+namespace {
+
+// Deep enough for any real chain of servers and runtimes, small enough to stay quick on a slow share.
+constexpr pe::WalkLimits ChainLimits{8, 256, true};
+
+std::wstring FileName(const std::wstring& path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring Joined(const std::vector<std::wstring>& names)
+{
+    std::wstring text;
+    for (const std::wstring& name : names)
+        text += (text.empty() ? L"" : L", ") + name;
+    return text;
+}
+
+// "見つからない関数: mid.dll の Foo (server.dll → mid.dll)", the chain only when it is longer than one step.
+std::wstring LinkText(const std::wstring& path, const pe::MissingLink& link, pe::Machine machine)
+{
+    std::wstring text = link.function.empty()
+                            ? Text(IDS_WHY_MISSING_DLLS, {MissingDllText(WideName(link.dll), machine)})
+                            : Text(IDS_WHY_MISSING_FUNCTION, {WideName(link.dll), WideName(link.function)});
+    if (link.chain.size() < 2)
+        return text;
+    std::wstring chain = FileName(path);
+    for (const std::string& dll : link.chain)
+        chain += L" → " + WideName(dll);
+    return text + L" (" + chain + L")";
+}
+
+std::optional<pe::MissingLink> FirstMissing(const std::wstring& path, const pe::ImageFacts& facts,
+                                            const std::vector<pe::ImportedDll>& imports, const pe::WalkLimits& limits,
+                                            bool remembered = false)
+{
+    DependencySearch search(path, facts.machine, remembered);
+    return pe::FirstMissingLink(imports, search.Finder(), limits);
+}
+
+unsigned SentenceFor(unsigned long error)
+{
+    switch (error) {
+    case ERROR_MOD_NOT_FOUND: return IDS_WHY_MOD_NOT_FOUND;
+    case ERROR_PROC_NOT_FOUND: return IDS_WHY_PROC_NOT_FOUND;
+    case ERROR_BAD_EXE_FORMAT:
+    case ERROR_EXE_MACHINE_TYPE_MISMATCH: return IDS_WHY_BAD_FORMAT;
+    case ERROR_DLL_INIT_FAILED: return IDS_WHY_DLLMAIN;
+    case ERROR_NOACCESS: return IDS_WHY_NOACCESS;
+    case ERROR_ACCESS_DENIED: return IDS_WHY_DENIED;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+std::wstring MissingDllText(const std::wstring& dll, pe::Machine machine)
+{
+    std::optional<pe::Runtime> runtime = pe::RuntimeOf(dll);
+    if (!runtime)
+        return dll;
+    const bool x64 = machine == pe::Machine::X64;
+    std::wstring name = runtime->family == pe::RuntimeFamily::VisualBasic
+                            ? Text(IDS_RUNTIME_VB, {std::wstring(runtime->version), x64 ? L"64" : L"32"})
+                            : Text(IDS_RUNTIME_VC, {std::wstring(runtime->version), x64 ? L"x64" : L"x86"});
+    return dll + Text(IDS_WHY_INSTALL, {name});
+}
+
+std::optional<LoadRefusal> RefuseBeforeLoad(const std::wstring& path, const pe::ImageFacts& facts)
+{
+    if (facts.hasClrHeader && !facts.Exports("DllRegisterServer"))
+        return LoadRefusal{-3, Text(IDS_WHY_DOTNET)};
+    // DLLs that cannot be found are left to the loader, which may know better places than these folders.
+    // A file refused on what the session remembers is refused only if the disk says the same now.
+    const pe::WalkLimits direct{1, 0, false};
+    std::optional<pe::MissingLink> link = FirstMissing(path, facts, facts.imports, direct, true);
+    if (link)
+        link = FirstMissing(path, facts, facts.imports, direct);
+    if (link)
+        return LoadRefusal{-2, LinkText(path, *link, facts.machine)};
+    return std::nullopt;
+}
+
+std::wstring WhyLoadFailed(const std::wstring& path, const std::optional<pe::ImageFacts>& facts, unsigned long error)
+{
+    if (facts) {
+        std::vector<std::wstring> missing = MissingDependencies(path, *facts);
+        for (std::wstring& dll : missing)
+            dll = MissingDllText(dll, facts->machine);
+        if (!missing.empty())
+            return Text(IDS_WHY_MISSING_DLLS, {Joined(missing)});
+        if (std::optional<pe::MissingLink> link = FirstMissing(path, *facts, facts->imports, ChainLimits))
+            return LinkText(path, *link, facts->machine);
+    }
+    if (error == ERROR_SUCCESS)
+        return L"";
+    if (unsigned sentence = SentenceFor(error))
+        return Text(sentence, {std::to_wstring(error)});
+    return Text(IDS_WHY_LOAD_ERROR, {platform::SystemMessage(error, path), std::to_wstring(error)});
+}
+
+std::vector<std::wstring> DependencyFindings(const std::wstring& path, const pe::ImageFacts& facts)
+{
+    std::vector<std::wstring> lines;
+    if (facts.hasClrHeader && !facts.Exports("DllRegisterServer"))
+        lines.push_back(Text(IDS_WHY_DOTNET));
+    // A DLL of the file's own imports that is missing has its line in the tip already.
+    std::optional<pe::MissingLink> link = FirstMissing(path, facts, facts.imports, ChainLimits);
+    if (link && (link->chain.size() > 1 || !link->function.empty()))
+        lines.push_back(LinkText(path, *link, facts.machine));
+    if (std::optional<pe::MissingLink> delayed = FirstMissing(path, facts, facts.delayImports, {1, 0, true}))
+        lines.push_back(Text(IDS_TIP_DELAYED, {LinkText(path, *delayed, facts.machine)}));
+    return lines;
+}

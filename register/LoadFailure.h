@@ -1,0 +1,26 @@
+#pragma once
+// Why a server is not loaded, or why its load failed, in one line of the log: down to the missing
+// DLL or function and the chain of imports that needs it, and what to install.
+#include "register/pure/PeImage.h"
+#include <optional>
+#include <string>
+#include <vector>
+
+struct LoadRefusal {
+    long code; // the registration library's code the log shows for it
+    std::wstring why;
+};
+
+// Before any loading: a .NET assembly without DllRegisterServer, or a function that a DLL the file
+// imports does not export. nullopt: the file may be loaded.
+std::optional<LoadRefusal> RefuseBeforeLoad(const std::wstring& path, const pe::ImageFacts& facts);
+
+// After the host reported a load failure with the system's error code.
+std::wstring WhyLoadFailed(const std::wstring& path, const std::optional<pe::ImageFacts>& facts, unsigned long error);
+
+// A missing DLL's name, with the runtime that brings it when it belongs to one.
+std::wstring MissingDllText(const std::wstring& dll, pe::Machine machine);
+
+// The info tip's lines beyond the missing DLLs: missing functions, the deeper missing link, delay-loaded
+// imports that are missing, a .NET assembly.
+std::vector<std::wstring> DependencyFindings(const std::wstring& path, const pe::ImageFacts& facts);
