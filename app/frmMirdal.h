@@ -36,6 +36,7 @@ public:
     void Form_Load();
     bool Form_QueryUnload(int unloadMode); // True refuses the close.
     void Form_Unload();
+    void ShowRememberedPath(const std::wstring& path);
 
     // Layout and result panel.
     void Form_Resize();
@@ -187,6 +188,8 @@ private:
     std::unordered_map<std::wstring, std::wstring> fileTips_; // by row key, until the next listing
     bool sortDescending_ = false;
     bool listingComplete_ = false;
+    // The folder last listed, whose files the list shows; empty until one could be.
+    std::wstring shownFolder_;
     bool runGoing_ = false;
     HWND focusBeforeRun_ = nullptr;
     std::vector<HWND> tabOrder_;
