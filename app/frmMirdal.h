@@ -94,6 +94,8 @@ public:
     // .reg file, while the registry stays as it was.
     enum class RegistrationTarget { Registry, CurrentUser, RegFile };
     void BeginReport();
+    // The tree and both lists, which the result panel covers while it is up.
+    void EnableCoveredPanes(bool enabled);
     void RunRegistration(bool o_Register, RegistrationTarget target = RegistrationTarget::Registry,
                          const std::wstring& regFile = {});
     // Asks for the .reg file and exports the selected files' registrations to it.
@@ -171,7 +173,10 @@ private:
         unsigned long keys = 0, values = 0;
     };
     FileOutcome RegisterFile(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump);
-    std::wstring BatchLine(int row, bool registering) const;
+    std::wstring BatchLine(const FileRow& file, bool registering) const;
+    // The files of the rows selected as a run starts, in list order: what the user does while it goes
+    // (another selection, another folder) changes none of them.
+    std::vector<FileRow> SelectedFiles() const;
 
     void FillFileRowText(NMLVDISPINFOW* info) const;
 

@@ -22,4 +22,14 @@ private:
 // The attributes of a path, or INVALID_FILE_ATTRIBUTES when they cannot be read.
 inline DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
 
+// Whether nothing is at a path any more: neither it nor a folder on its way exists. A path that cannot
+// be read for another reason (access denied) is not missing.
+inline bool IsMissing(const std::wstring& path)
+{
+    if (Attributes(path) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 } // namespace platform

@@ -4,11 +4,13 @@
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
+#include "register/HostProcess.h"
 #include "register/ImageFile.h"
 #include "register/LogWriter.h"
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
 #include "register/SelectedRowRun.h"
+#include "register/pure/BidiIsolation.h"
 #include "register/pure/HostRoute.h"
 #include "registry/LibraryScan.h"
 #include <commdlg.h>
@@ -91,6 +93,15 @@ void frmMirdal::BeginReport()
     mnuMain.EnablePosition(FileMenuPosition, false);
     mnuMain.EnablePosition(ViewMenuPosition, false);
     ::DrawMenuBar(hwnd_);
+    // What the panel covers takes no keys or clicks meanwhile: they go to the log, which can be read and scrolled.
+    EnableCoveredPanes(false);
+    txtRes.Focus();
+}
+
+void frmMirdal::EnableCoveredPanes(bool enabled)
+{
+    for (HWND pane : {trvDir.Hwnd(), lsvFile.Hwnd(), lsvReg.Hwnd()})
+        platform::Window(pane).Enable(enabled);
 }
 
 std::wstring frmMirdal::OutcomeText(long code) const
@@ -149,21 +160,29 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
     if (lsvFile.ItemCount() == 0)
         return;
     const RunFlavour flavour = Flavour(o_Register, target);
+    const std::vector<FileRow> files = SelectedFiles();
     BeginReport();
     tlbMirdal.Enable(false);
     LogWriter log(txtRes);
     auto run = [&] {
         platform::ThrowIfFalse(::SetCurrentDirectoryW(platform::ExecutableFolder().c_str()));
-        // While a host works, the window goes on painting and answering as between two files.
-        auto pump = [&] {
-            log.Show();
-            platform::ProcessPendingEvents();
-        };
         std::wstring captured;
-        ForEachSelectedFile(lsvFile, log, [&](int row) {
-            std::wstring key = FileRowAt(row).key;
-            log.Append(key + Text(flavour.verb) + CrLf);
-            FileOutcome outcome = RegisterFile(flavour.operation, key, pump);
+        ForEachFile(files, log, [&](const FileRow& file) {
+            const std::wstring& key = file.key;
+            log.Append(BidiIsolated(key) + Text(flavour.verb) + CrLf);
+            ServerWindowWatch watch([&](const std::wstring& title) {
+                log.Append(Format(IDS_LOG_SERVER_WINDOW, {BidiIsolated(title)}) + CrLf);
+                log.Flush();
+            });
+            // While a host works, the window goes on painting and answering as between two files.
+            auto pump = [&] {
+                log.Show();
+                platform::ProcessPendingEvents();
+                if (hosts_)
+                    watch.Look(hosts_->CallingProcessId());
+            };
+            std::optional<std::wstring> gone = GoneFileLine(key);
+            FileOutcome outcome = gone ? FileOutcome{std::nullopt, *gone} : RegisterFile(flavour.operation, key, pump);
             // A host that never answered gave no code: its explanation stands in the outcome's place.
             std::wstring lines = outcome.code ? OutcomeText(*outcome.code) : L"";
             if (!outcome.why.empty())
@@ -176,7 +195,7 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
         });
         if (target == RegistrationTarget::RegFile) {
             WriteWholeFile(regFile, Utf16LeWithBom(RegFileHeader() + captured));
-            log.Append(Text(IDS_LOG_EXPORT_FILE) + regFile + CrLf + Text(IDS_LOG_EXPORT_DONE));
+            log.Append(Text(IDS_LOG_EXPORT_FILE) + BidiIsolated(regFile) + CrLf + Text(IDS_LOG_EXPORT_DONE));
         } else {
             log.Append(Text(IDS_LOG_RUN_DONE));
         }

@@ -1,16 +1,34 @@
 #include "register/SelectedRowRun.h"
+#include "app/Texts.h"
+#include "app/frmMirdal.h"
+#include "app/resource.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageLoop.h"
 #include "platform/WaitCursor.h"
-#include "register/pure/SelectedRows.h"
+#include "register/pure/BidiIsolation.h"
 
-void ForEachSelectedFile(const platform::ListView& rows, LogWriter& log, const std::function<void(int)>& visit)
+std::vector<FileRow> frmMirdal::SelectedFiles() const
 {
-    auto pump = [&] {
+    std::vector<FileRow> files;
+    for (int i = lsvFile.NextSelected(-1); i >= 0; i = lsvFile.NextSelected(i))
+        files.push_back(FileRowAt(i));
+    return files;
+}
+
+void ForEachFile(const std::vector<FileRow>& files, LogWriter& log, const std::function<void(const FileRow&)>& visit)
+{
+    for (const FileRow& file : files) {
         log.Show();
         platform::ProcessPendingEvents();
-    };
-    if (ForEachSelectedRow(rows, pump, visit) == RowWalk::RowGone)
-        platform::ThrowFailure(ERROR_INVALID_INDEX);
+        visit(file);
+    }
+}
+
+std::optional<std::wstring> GoneFileLine(const std::wstring& path)
+{
+    if (!platform::IsMissing(path))
+        return std::nullopt;
+    return Text(IDS_LOG_FILE_GONE) + BidiIsolated(path);
 }
 
 void RunToFinalSteps(LogWriter& log, const std::function<void()>& work,

@@ -1,14 +1,19 @@
 #pragma once
-// The run that registration and batch writing share: the selected rows of the file list, one after the
+// The run that registration and batch writing share: the files selected as it starts, one after the
 // other, with the window answering between them, ended through the caller's final steps whatever happens.
+#include "browse/pure/FileText.h"
 #include "platform/Failure.h"
-#include "platform/ListView.h"
 #include "register/LogWriter.h"
 #include <functional>
+#include <optional>
+#include <vector>
 
-// Each selected row in list order, the log shown and the window's events processed before each; a row
-// gone meanwhile ends the run as a failure.
-void ForEachSelectedFile(const platform::ListView& rows, LogWriter& log, const std::function<void(int)>& visit);
+// Each file in turn, the log shown and the window's events processed before each.
+void ForEachFile(const std::vector<FileRow>& files, LogWriter& log, const std::function<void(const FileRow&)>& visit);
+
+// The log's line for a file that is no longer where it was listed (deleted or renamed since), without
+// its line end; nothing while it is there.
+std::optional<std::wstring> GoneFileLine(const std::wstring& path);
 
 // The work under the hourglass; whatever it throws, the log is flushed first, so that the line of the
 // file that failed stands in it, and the failure is reported. The final steps run either way.

@@ -35,6 +35,61 @@ struct WhileWaiting {
     }
 };
 
+// Once the first file of a run is under way: Down pressed twice where the focus is, and the selection
+// cleared as something else might; notes where the focus is and which panes under the panel are enabled.
+struct DuringRun {
+    static inline frmMirdal* window = nullptr;
+    static inline std::string seen;
+    static void CALLBACK Press(HWND, UINT, UINT_PTR, DWORD)
+    {
+        if (!seen.empty() || window->txtRes.Text().find(L"を登録") == std::wstring::npos)
+            return;
+        HWND focus = ::GetFocus();
+        seen = focus == window->txtRes.Hwnd() ? "log" : "elsewhere";
+        for (auto [name, pane] : {std::pair{" tree", window->trvDir.Hwnd()}, {" files", window->lsvFile.Hwnd()}, {" libraries", window->lsvReg.Hwnd()}})
+            seen += (::IsWindowEnabled(pane) ? "" : " !") + std::string(name + 1);
+        ::PostMessageW(focus, WM_KEYDOWN, VK_DOWN, 1), ::PostMessageW(focus, WM_KEYDOWN, VK_DOWN, 1);
+        window->lsvFile.SetAllSelected(false);
+    }
+};
+
+// Answers the message box of the fixture server once the log tells of it (or after ten seconds), noting
+// when the box showed, when the log told of it, and whether the box had come to the front.
+struct BoxAnswer {
+    static inline frmMirdal* window = nullptr;
+    static inline ULONGLONG shown = 0, told = 0;
+    static inline bool inFront = false;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        HWND box = ::FindWindowW(nullptr, fixtures::kFixtureBoxTitle);
+        if (!box || told)
+            return;
+        const ULONGLONG now = ::GetTickCount64();
+        shown = shown ? shown : now;
+        if (window->txtRes.Text().find(fixtures::kFixtureBoxTitle) == std::wstring::npos && now - shown < 10000)
+            return;
+        told = now, inFront = ::GetForegroundWindow() == box;
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+};
+
+// Started by the test of hosts and the window's process as that process (during static initialisation,
+// before any test): a host on a server that hangs, its process id written to the file named, until
+// this process is ended.
+const bool kHostChild = [] {
+    wchar_t idFile[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"MIRDAL_HOST_CHILD", idFile, MAX_PATH))
+        return false;
+    RegistrationHost host(platform::ExecutableFolder() + L"MirdalHost.exe");
+    host.Call(host_protocol::Operation::Register, FixturePath(fixtures::kFixtureHang), [&] {
+        std::string id = std::to_string(host.ProcessId());
+        platform::UniqueFile file(::CreateFileW(idFile, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        DWORD written = 0;
+        ::WriteFile(file.get(), id.data(), static_cast<DWORD>(id.size()), &written, nullptr);
+    });
+    ::ExitProcess(0);
+}();
+
 // A type library's keys and values in HKEY_CLASSES_ROOT as .reg text, key paths upper-cased: a server's
 // "Typelib" stays so in an empty tree but opens "TypeLib" in the real one. Also counts keys and values.
 std::wstring RegisteredTree(const fixtures::TypeLibFixture& fixture, size_t* keys = nullptr, size_t* values = nullptr)
@@ -125,7 +180,12 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
     if (::GetFileAttributesW(FixturePath(kFixtureX86).c_str()) != INVALID_FILE_ATTRIBUTES)
         Copy(kFixtureX86);
     folder.File(L"random.dll", 4096);
+    // A file deleted since the listing, and a name whose right-to-left override would turn its line around.
+    Copy(kFixtureA.file, L"gone.dll");
+    const std::wstring bidi = L"evil\u202Eexe.dll";
+    folder.File(bidi, 64);
     Show();
+    ASSERT_TRUE(::DeleteFileW((folder.Path() + L"gone.dll").c_str()));
 
     const std::wstring loadFailed = L"OCX/DLLのロードに失敗\r\n";
     std::map<std::wstring, std::wstring> outcomes{
@@ -134,7 +194,9 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
         {kFixtureHang, L"2秒以内に応答がないため、登録ホストを終了させました。"},
         {kFixtureDenied, L"登録/解除に失敗しました。(コード 0x80070005)" + platform::SystemMessage(0x80070005u)},
         {kFixtureMissing, loadFailed + L"見つからない依存DLL: " + kMissingDll},
-        {L"random.dll", loadFailed + L"PE形式のファイルではないため、読み込んでいません。"}};
+        {L"random.dll", loadFailed + L"PE形式のファイルではないため、読み込んでいません。"},
+        {bidi, loadFailed + L"PE形式のファイルではないため、読み込んでいません。"},
+        {L"gone.dll", L"ファイルが見つかりません: " + folder.Path() + L"gone.dll"}};
     // Where 32-bit programs cannot start (as on these Linux machines), the file says so with the system's text.
     DWORD error = 0;
     if (RunProgram(L"\"" + platform::ExecutableFolder() + L"x86\\MirdalHost.exe\"", {}, &error) == ~0u && error)
@@ -151,6 +213,7 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
     for (bool registering : {true, false}) {
         window->mnuF_Click(registering ? 0 : 1);
         EXPECT_WTEXT_EQ(RunLog(registering ? L"を登録" : L"を解除", outcomes), Log());
+        EXPECT_NE(Log().find(L"\u2068" + folder.Path() + bidi + L"\u2069" + (registering ? L"を登録" : L"を解除")), std::wstring::npos);
         EXPECT_WTEXT_EQ(registering ? folder.Path() + L"FixtureZ.dll" : L"", RegisteredFile(kFixtureA));
         window->cmdClose_Click();
     }
@@ -171,17 +234,12 @@ TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntil
     EXPECT_WTEXT_EQ(L"earlier", Log());
     EXPECT_TRUE(prompter.saveRequests.empty()) << "no dialog for an empty list";
 
-    // Files listed, none selected: only the closing line. A close from the close box arrives while
-    // the run processes events, and is refused.
+    // Files listed, none selected: only the closing line.
     folder.File(L"x.dll", 64);
     window->SetFileListView(L"C:\\");
     Show();
     SelectRows({});
-    ::PostMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     window->mnuF_Click(0);
-    ASSERT_TRUE(::IsWindow(window->Hwnd()));
-    ASSERT_EQ(prompter.messages.size(), 1u) << "the close was not offered during the run";
-    EXPECT_WTEXT_EQ(L"登録/解除中です。終了できません", prompter.messages[0].text);
     EXPECT_WTEXT_EQ(L"登録/解除終了", Log());
     window->cmdClose_Click();
 
@@ -205,12 +263,73 @@ TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntil
     }
     const std::wstring firstLine = window->FileRowAt(SelectedRows().at(0)).key + L"を登録\r\n";
     EXPECT_WTEXT_EQ(firstLine, Log());
-    ASSERT_EQ(prompter.messages.size(), 2u);
-    const ShownMessage& shown = prompter.messages[1];
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    const ShownMessage& shown = prompter.messages[0];
     EXPECT_WTEXT_EQ(std::to_wstring(ERROR_MOD_NOT_FOUND) + L"|" + platform::SystemMessage(ERROR_MOD_NOT_FOUND) + L"|" + firstLine,
                     shown.title + L"|" + shown.text + L"|" + shown.note) << "title|text|log as the message showed";
     EXPECT_EQ(shown.style, static_cast<UINT>(MB_OK | MB_ICONSTOP));
     EXPECT_WTEXT_EQ(L"||", Registered());
+
+    // Three slow servers. Keys pressed during the run go to the log: the tree and the lists under the
+    // panel take no input, and the run handles the files selected as it started, all three. A close
+    // from the close box arrives during the run and is refused.
+    window->cmdClose_Click();
+    for (const wchar_t* name : {L"slow1.dll", L"slow2.dll", L"slow3.dll"})
+        Copy(fixtures::kFixtureSlow, name);
+    window->SetFileListView(L"C:\\"), Show();
+    Select({L"slow1.dll", L"slow2.dll", L"slow3.dll"});
+    const std::vector<int> slow = SelectedRows();
+    window->lsvFile.Focus();
+    DuringRun::window = window;
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 200, DuringRun::Press);
+    ::PostMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    window->mnuF_Click(0);
+    ::KillTimer(nullptr, timer);
+    EXPECT_EQ(DuringRun::seen, "log !tree !files !libraries");
+    EXPECT_TRUE(SelectedRows().empty()) << "a key reached the file list";
+    SelectRows(slow);
+    EXPECT_WTEXT_EQ(RunLog(L"を登録"), Log());
+    ASSERT_EQ(prompter.messages.size(), 2u) << "the close was not offered during the run";
+    EXPECT_WTEXT_EQ(L"登録/解除中です。終了できません", prompter.messages[1].text);
+    window->cmdClose_Click();
+    EXPECT_EQ(::GetFocus(), window->lsvFile.Hwnd()) << "the focus is not back where it was";
+}
+
+TEST_F(RegistrationTest, AServerWaitingOnAWindowIsToldAndBroughtToTheFrontAndHostsEndWithTheWindowsProcess)
+{
+    Copy(fixtures::kFixtureBox);
+    Show();
+    Select({fixtures::kFixtureBox});
+    const DWORD timeout = RegistrationHost::Timeout();
+    RegistrationHost::SetTimeout(30000);
+    BoxAnswer::window = window;
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 100, BoxAnswer::Tick);
+    window->mnuF_Click(0);
+    ::KillTimer(nullptr, timer);
+    RegistrationHost::SetTimeout(timeout);
+    EXPECT_WTEXT_EQ(folder.Path() + fixtures::kFixtureBox + L"を登録\r\nサーバーがウィンドウを表示して応答を待っています: 「" +
+                        fixtures::kFixtureBoxTitle + L"」\r\n登録/解除に成功しました。\r\n\r\n登録/解除終了", Log());
+    EXPECT_LT(BoxAnswer::told - BoxAnswer::shown, 3000u) << "the log told of the box late";
+    EXPECT_TRUE(BoxAnswer::inFront);
+
+    // Another window's process, ended the hard way while its host works on a server that hangs.
+    const std::wstring idFile = folder.Path() + L"host.id";
+    std::wstring command = L"\"" + platform::ExecutablePath() + L"\"";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION started{};
+    ::SetEnvironmentVariableW(L"MIRDAL_HOST_CHILD", idFile.c_str());
+    ASSERT_TRUE(::CreateProcessW(platform::ExecutablePath().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &started));
+    ::SetEnvironmentVariableW(L"MIRDAL_HOST_CHILD", nullptr);
+    platform::UniqueHandle child(started.hProcess), childThread(started.hThread);
+    DWORD hostId = 0;
+    for (int i = 0; i < 300 && !hostId; ++i, ::Sleep(100))
+        hostId = std::strtoul(ReadBytes(idFile).c_str(), nullptr, 10);
+    platform::UniqueHandle host(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, hostId));
+    ASSERT_TRUE(host) << "no host started";
+    ::TerminateProcess(child.get(), 1);
+    EXPECT_EQ(::WaitForSingleObject(host.get(), 10000), WAIT_OBJECT_0) << "the host outlived the window's process";
+    ::TerminateProcess(host.get(), 1);
 }
 
 TEST_F(RegistrationTest, BatchFilesInCodePage932RegisterAndUnregisterThroughCmd)
