@@ -8,6 +8,7 @@
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
 #include <algorithm>
+#include <functional>
 #include <cwchar>
 
 using namespace testing_support;
@@ -22,55 +23,16 @@ struct LibraryAway {
     ~LibraryAway() { EXPECT_TRUE(!moved || ::MoveFileW(away.c_str(), home.c_str())) << "Pemrix32.dll not restored"; }
 };
 
-// What a timer sees of the window's process while a host works: the timer's ticks prove that the
-// window kept processing its events meanwhile.
-struct WhileWaiting {
-    static inline int ticks = 0;
-    static inline bool serverLoaded = false;
-    static inline std::wstring server;
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-    {
-        ++ticks;
-        serverLoaded = serverLoaded || ::GetModuleHandleW(server.c_str()) || ::GetModuleHandleW(L"Pemrix32.dll");
-    }
-};
+// A step that a timer runs on this thread while it lives, every tenth of a second at most: during a
+// run, whenever the window processes its events.
+class EveryTick {
+public:
+    explicit EveryTick(std::function<void()> step) { step_ = std::move(step); }
+    ~EveryTick() { ::KillTimer(nullptr, timer_), step_ = nullptr; }
 
-// Once the first file of a run is under way: Down pressed twice where the focus is, and the selection
-// cleared as something else might; notes where the focus is and which panes under the panel are enabled.
-struct DuringRun {
-    static inline frmMirdal* window = nullptr;
-    static inline std::string seen;
-    static void CALLBACK Press(HWND, UINT, UINT_PTR, DWORD)
-    {
-        if (!seen.empty() || window->txtRes.Text().find(L"を登録") == std::wstring::npos)
-            return;
-        HWND focus = ::GetFocus();
-        seen = focus == window->txtRes.Hwnd() ? "log" : "elsewhere";
-        for (auto [name, pane] : {std::pair{" tree", window->trvDir.Hwnd()}, {" files", window->lsvFile.Hwnd()}, {" libraries", window->lsvReg.Hwnd()}})
-            seen += (::IsWindowEnabled(pane) ? "" : " !") + std::string(name + 1);
-        ::PostMessageW(focus, WM_KEYDOWN, VK_DOWN, 1), ::PostMessageW(focus, WM_KEYDOWN, VK_DOWN, 1);
-        window->lsvFile.SetAllSelected(false);
-    }
-};
-
-// Answers the message box of the fixture server once the log tells of it (or after ten seconds), noting
-// when the box showed, when the log told of it, and whether the box had come to the front.
-struct BoxAnswer {
-    static inline frmMirdal* window = nullptr;
-    static inline ULONGLONG shown = 0, told = 0;
-    static inline bool inFront = false;
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-    {
-        HWND box = ::FindWindowW(nullptr, fixtures::kFixtureBoxTitle);
-        if (!box || told)
-            return;
-        const ULONGLONG now = ::GetTickCount64();
-        shown = shown ? shown : now;
-        if (window->txtRes.Text().find(fixtures::kFixtureBoxTitle) == std::wstring::npos && now - shown < 10000)
-            return;
-        told = now, inFront = ::GetForegroundWindow() == box;
-        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    }
+private:
+    static inline std::function<void()> step_;
+    UINT_PTR timer_ = ::SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) { step_(); });
 };
 
 // Started by the test of hosts and the window's process as that process (during static initialisation,
@@ -82,10 +44,10 @@ const bool kHostChild = [] {
         return false;
     RegistrationHost host(platform::ExecutableFolder() + L"MirdalHost.exe");
     host.Call(host_protocol::Operation::Register, FixturePath(fixtures::kFixtureHang), [&] {
-        std::string id = std::to_string(host.ProcessId());
-        platform::UniqueFile file(::CreateFileW(idFile, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        const std::string id = std::to_string(host.ProcessId());
         DWORD written = 0;
-        ::WriteFile(file.get(), id.data(), static_cast<DWORD>(id.size()), &written, nullptr);
+        ::WriteFile(platform::UniqueFile(::CreateFileW(idFile, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)).get(), id.data(),
+                    static_cast<DWORD>(id.size()), &written, nullptr);
     });
     ::ExitProcess(0);
 }();
@@ -208,8 +170,12 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
 
     const DWORD timeout = RegistrationHost::Timeout();
     RegistrationHost::SetTimeout(2000);
-    WhileWaiting::server = folder.Path() + kFixtureHang;
-    UINT_PTR timer = ::SetTimer(nullptr, 0, 100, WhileWaiting::Tick);
+    // The timer's ticks prove that the window kept processing its events while the hosts worked.
+    int ticks = 0;
+    bool serverLoaded = false;
+    EveryTick tick([&, hang = folder.Path() + kFixtureHang] {
+        ++ticks, serverLoaded = serverLoaded || ::GetModuleHandleW(hang.c_str()) || ::GetModuleHandleW(L"Pemrix32.dll");
+    });
     for (bool registering : {true, false}) {
         window->mnuF_Click(registering ? 0 : 1);
         EXPECT_WTEXT_EQ(RunLog(registering ? L"を登録" : L"を解除", outcomes), Log());
@@ -217,11 +183,10 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
         EXPECT_WTEXT_EQ(registering ? folder.Path() + L"FixtureZ.dll" : L"", RegisteredFile(kFixtureA));
         window->cmdClose_Click();
     }
-    ::KillTimer(nullptr, timer);
     RegistrationHost::SetTimeout(timeout);
     EXPECT_TRUE(prompter.messages.empty());
-    EXPECT_GE(WhileWaiting::ticks, 5) << "the window stopped processing events while the host worked";
-    EXPECT_FALSE(WhileWaiting::serverLoaded) << "a server or Pemrix32.dll in the window's own process";
+    EXPECT_GE(ticks, 5) << "the window stopped processing events while the host worked";
+    EXPECT_FALSE(serverLoaded) << "a server or Pemrix32.dll in the window's own process";
 }
 
 TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntilThePanelCloses)
@@ -280,19 +245,23 @@ TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntil
     Select({L"slow1.dll", L"slow2.dll", L"slow3.dll"});
     const std::vector<int> slow = SelectedRows();
     window->lsvFile.Focus();
-    DuringRun::window = window;
-    UINT_PTR timer = ::SetTimer(nullptr, 0, 200, DuringRun::Press);
-    ::PostMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    window->mnuF_Click(0);
-    ::KillTimer(nullptr, timer);
-    EXPECT_EQ(DuringRun::seen, "log !tree !files !libraries");
-    EXPECT_TRUE(SelectedRows().empty()) << "a key reached the file list";
+    bool pressed = false;
+    {
+        // Once the first file is under way: Down twice where the focus is, and the selection cleared.
+        EveryTick press([&] {
+            if (pressed || Log().empty())
+                return;
+            ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_DOWN, 1), ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_DOWN, 1);
+            pressed = true, window->lsvFile.SetAllSelected(false);
+        });
+        ::PostMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        window->mnuF_Click(0);
+    }
+    EXPECT_TRUE(pressed && SelectedRows().empty()) << "a key reached the file list";
     SelectRows(slow);
     EXPECT_WTEXT_EQ(RunLog(L"を登録"), Log());
     ASSERT_EQ(prompter.messages.size(), 2u) << "the close was not offered during the run";
     EXPECT_WTEXT_EQ(L"登録/解除中です。終了できません", prompter.messages[1].text);
-    window->cmdClose_Click();
-    EXPECT_EQ(::GetFocus(), window->lsvFile.Hwnd()) << "the focus is not back where it was";
 }
 
 TEST_F(RegistrationTest, AServerWaitingOnAWindowIsToldAndBroughtToTheFrontAndHostsEndWithTheWindowsProcess)
@@ -300,26 +269,34 @@ TEST_F(RegistrationTest, AServerWaitingOnAWindowIsToldAndBroughtToTheFrontAndHos
     Copy(fixtures::kFixtureBox);
     Show();
     Select({fixtures::kFixtureBox});
-    const DWORD timeout = RegistrationHost::Timeout();
-    RegistrationHost::SetTimeout(30000);
-    BoxAnswer::window = window;
-    UINT_PTR timer = ::SetTimer(nullptr, 0, 100, BoxAnswer::Tick);
-    window->mnuF_Click(0);
-    ::KillTimer(nullptr, timer);
-    RegistrationHost::SetTimeout(timeout);
+    // The box is answered once the log tells of it, or after ten seconds.
+    ULONGLONG shown = 0, told = 0;
+    bool inFront = false;
+    {
+        EveryTick answer([&] {
+            HWND box = ::FindWindowW(nullptr, fixtures::kFixtureBoxTitle);
+            if (!box || told)
+                return;
+            const ULONGLONG now = ::GetTickCount64();
+            shown = shown ? shown : now;
+            if (Log().find(fixtures::kFixtureBoxTitle) == std::wstring::npos && now - shown < 10000)
+                return;
+            told = now, inFront = ::GetForegroundWindow() == box;
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
+        window->mnuF_Click(0);
+    }
     EXPECT_WTEXT_EQ(folder.Path() + fixtures::kFixtureBox + L"を登録\r\nサーバーがウィンドウを表示して応答を待っています: 「" +
                         fixtures::kFixtureBoxTitle + L"」\r\n登録/解除に成功しました。\r\n\r\n登録/解除終了", Log());
-    EXPECT_LT(BoxAnswer::told - BoxAnswer::shown, 3000u) << "the log told of the box late";
-    EXPECT_TRUE(BoxAnswer::inFront);
+    EXPECT_LT(told - shown, 3000u) << "the log told of the box late";
+    EXPECT_TRUE(inFront);
 
     // Another window's process, ended the hard way while its host works on a server that hangs.
     const std::wstring idFile = folder.Path() + L"host.id";
-    std::wstring command = L"\"" + platform::ExecutablePath() + L"\"";
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION started{};
     ::SetEnvironmentVariableW(L"MIRDAL_HOST_CHILD", idFile.c_str());
-    ASSERT_TRUE(::CreateProcessW(platform::ExecutablePath().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                 &startup, &started));
+    ASSERT_TRUE(::CreateProcessW(platform::ExecutablePath().c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
     ::SetEnvironmentVariableW(L"MIRDAL_HOST_CHILD", nullptr);
     platform::UniqueHandle child(started.hProcess), childThread(started.hThread);
     DWORD hostId = 0;
