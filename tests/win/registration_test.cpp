@@ -31,8 +31,9 @@ public:
     ~EveryTick() { ::KillTimer(nullptr, timer_), step_ = nullptr; }
 
 private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { step_(); }
     static inline std::function<void()> step_;
-    UINT_PTR timer_ = ::SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) { step_(); });
+    UINT_PTR timer_ = ::SetTimer(nullptr, 0, 100, Tick);
 };
 
 // Started by the test of hosts and the window's process as that process (during static initialisation,
