@@ -38,15 +38,12 @@ BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM data)
 
 void ServerWindowWatch::Look(DWORD processId)
 {
-    if (processId == 0 || found_)
-        return;
-    // The window a server shows comes to the front by itself where the host may take the foreground.
-    if (processId != allowed_ && ::AllowSetForegroundWindow(processId))
-        allowed_ = processId;
     ULONGLONG now = ::GetTickCount64();
-    if (looked_ != 0 && now - looked_ < 1000)
+    if (processId == 0 || found_ || now - looked_ < 1000)
         return;
     looked_ = now;
+    // A window the server shows later comes to the front by itself.
+    ::AllowSetForegroundWindow(processId);
     WindowSearch search{processId};
     ::EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
     if (!search.found)

@@ -16,13 +16,13 @@ class ServerWindowWatch {
 public:
     // told(title) for the first such window.
     explicit ServerWindowWatch(std::function<void(const std::wstring& title)> told) : told_(std::move(told)) {}
-    // Called while the host of processId works: at most once a second it looks for a visible top-level
-    // window of that process; the first found is brought to the front and told.
+    // Called while the host of processId works: from a second after the watch began, at most once a
+    // second, it looks for a visible top-level window of that process; the first found is brought to
+    // the front and told. A file done sooner costs no look.
     void Look(DWORD processId);
 
 private:
     std::function<void(const std::wstring&)> told_;
-    DWORD allowed_ = 0;
-    ULONGLONG looked_ = 0;
+    ULONGLONG looked_ = ::GetTickCount64();
     bool found_ = false;
 };
