@@ -121,6 +121,10 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
                                                const std::function<void()>& pump)
 {
     std::optional<pe::ImageFacts> facts = ReadImageFile(path);
+    // A file that cannot be read may have gone since it was listed; no host is asked about that.
+    if (!facts)
+        if (std::optional<std::wstring> gone = GoneFileLine(path))
+            return {std::nullopt, *gone};
     // A file that cannot be read goes to the host of this build, whose load failure says why.
     HostRoute route = facts ? RouteImage(facts->machine, platform::WindowsIs64Bit())
                             : (sizeof(void*) == 8 ? HostRoute::X64Host : HostRoute::X86Host);
@@ -181,8 +185,7 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
                 if (hosts_)
                     watch.Look(hosts_->CallingProcessId());
             };
-            std::optional<std::wstring> gone = GoneFileLine(key);
-            FileOutcome outcome = gone ? FileOutcome{std::nullopt, *gone} : RegisterFile(flavour.operation, key, pump);
+            FileOutcome outcome = RegisterFile(flavour.operation, key, pump);
             // A host that never answered gave no code: its explanation stands in the outcome's place.
             std::wstring lines = outcome.code ? OutcomeText(*outcome.code) : L"";
             if (!outcome.why.empty())
