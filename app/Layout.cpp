@@ -99,6 +99,7 @@ void frmMirdal::picRes_Resize()
 void frmMirdal::cmdClose_Click()
 {
     tlbMirdal.Enable(true);
+    EnableCoveredPanes(true);
     picRes.Show(false);
     mnuMain.EnablePosition(FileMenuPosition, true);
     mnuMain.EnablePosition(ViewMenuPosition, true);

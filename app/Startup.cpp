@@ -4,10 +4,13 @@
 #include "app/pure/PaneLayout.h"
 #include "app/pure/StoredView.h"
 #include "app/resource.h"
+#include "browse/pure/FolderRule.h"
+#include "platform/FileSystem.h"
 #include "platform/Dpi.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
 #include "platform/Settings.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -69,10 +72,33 @@ void frmMirdal::Form_Load()
     std::wstring path;
     platform::IgnoringFailure(
         [&] { path = platform::GetSetting(appName_, SettingsSection, L"Path", CurrentDirectoryWithSlash()); });
-    platform::IgnoringFailure([&] { ShowFolder(path); });
+    platform::IgnoringFailure([&] { ShowRememberedPath(path); });
     platform::IgnoringFailure([&] { ListRegisteredLibraries(); });
     platform::IgnoringFailure([&] { UpdateCommandState(); });
     platform::IgnoringFailure([&] { mnuV_Click(static_cast<short>(lsvFile.Style())); });
+}
+
+// A remembered folder opens with or without its final "\"; a remembered file opens its folder with the
+// file selected. A path that names nothing goes to ShowFolder as it is.
+void frmMirdal::ShowRememberedPath(const std::wstring& path)
+{
+    DWORD attributes = platform::Attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || path.ends_with(L'\\'))
+        return ShowFolder(path);
+    if (folder_rule::IsFolder(attributes))
+        return ShowFolder(path + L'\\');
+    size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos)
+        return ShowFolder(path);
+    ShowFolder(path.substr(0, slash + 1));
+    const std::wstring name = path.substr(slash + 1);
+    for (int row = 0; row < lsvFile.ItemCount(); ++row) {
+        if (platform::EqualsIgnoreCase(FileRowAt(row).name, name)) {
+            lsvFile.SetSelected(row, true);
+            lsvFile.Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+            break;
+        }
+    }
 }
 
 bool frmMirdal::Form_QueryUnload(int unloadMode)
@@ -89,5 +115,8 @@ void frmMirdal::Form_Unload()
         return;
     unloaded_ = true;
     platform::SaveSetting(appName_, SettingsSection, L"View", std::to_wstring(static_cast<int>(lsvFile.Style())));
-    platform::SaveSetting(appName_, SettingsSection, L"Path", pnlPath.Text());
+    // The folder the window really showed: one that could not be shown, at start-up or since, is no
+    // reason to forget the one remembered.
+    if (!shownFolder_.empty())
+        platform::SaveSetting(appName_, SettingsSection, L"Path", shownFolder_);
 }

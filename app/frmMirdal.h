@@ -40,6 +40,7 @@ public:
     void Form_Load();
     bool Form_QueryUnload(int unloadMode); // True refuses the close.
     void Form_Unload();
+    void ShowRememberedPath(const std::wstring& path);
 
     // Layout and result panel.
     void Form_Resize();
@@ -105,6 +106,8 @@ public:
     // administrator rights, when the window has none.
     enum class RegistrationTarget { Registry, CurrentUser, RegFile, Administrator };
     void BeginReport();
+    // The tree and both lists, which the result panel covers while it is up.
+    void EnableCoveredPanes(bool enabled);
     void RunRegistration(bool o_Register, RegistrationTarget target = RegistrationTarget::Registry,
                          const std::wstring& regFile = {});
     // Asks for the .reg file and exports the selected files' registrations to it.
@@ -193,7 +196,10 @@ private:
     // window answering; whatever happens, the final steps and then the run's own end follow.
     void RunInPanel(const std::function<void(LogWriter&, const std::function<void()>&)>& work,
                     const std::function<void()>& finalSteps);
-    std::wstring BatchLine(int row, bool registering) const;
+    std::wstring BatchLine(const FileRow& file, bool registering) const;
+    // The files of the rows selected as a run starts, in list order: what the user does while it goes
+    // (another selection, another folder) changes none of them.
+    std::vector<FileRow> SelectedFiles() const;
 
     void FillFileRowText(NMLVDISPINFOW* info) const;
 
@@ -210,6 +216,8 @@ private:
     std::unordered_map<std::wstring, std::wstring> fileTips_; // by row key, until the next listing
     bool sortDescending_ = false;
     bool listingComplete_ = false;
+    // The folder last listed, whose files the list shows; empty until one could be.
+    std::wstring shownFolder_;
     bool runGoing_ = false;
     HWND focusBeforeRun_ = nullptr;
     std::vector<HWND> tabOrder_;

@@ -173,3 +173,9 @@
 #define IDS_TIP_READING 291
 // %1 the missing link among the delay-loaded imports.
 #define IDS_TIP_DELAYED 292
+
+// What a run tells of a file beyond the library's code (270-279).
+// Before the path of a file that is no longer where it was listed.
+#define IDS_LOG_FILE_GONE 270
+// %1 the title of the window a server shows while the host waits on it.
+#define IDS_LOG_SERVER_WINDOW 271

@@ -62,9 +62,11 @@ void frmMirdal::SetFileListView(std::wstring o_Path)
     fileRows_.Clear();
     fileTips_.clear();
 
-    platform::FolderListing listing(o_Path + L"*.*");
+    // Set before the listing starts: a folder that cannot be listed shows as itself, with no files.
     pnlPath.SetText(o_Path);
     pnlFCount.SetText(L"0");
+    platform::FolderListing listing(o_Path + L"*.*");
+    shownFolder_ = o_Path;
     std::wstring dateSeparator = LocaleText(LOCALE_SDATE, L"/");
     std::wstring timeSeparator = LocaleText(LOCALE_STIME, L":");
     // The active time zone, read once: left to itself the conversion reads it again for every file.

@@ -27,5 +27,14 @@ inline DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(
 
 // The file's first `limit` bytes, or all of a shorter file; nullopt when it cannot be read.
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::wstring& path, unsigned long long limit);
+// Whether nothing is at a path any more: neither it nor a folder on its way exists. A path that cannot
+// be read for another reason (access denied) is not missing.
+inline bool IsMissing(const std::wstring& path)
+{
+    if (Attributes(path) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include "register/LogWriter.h"
 #include "register/SelectedRowRun.h"
 #include "register/pure/BatchText.h"
+#include "register/pure/BidiIsolation.h"
 #include <commdlg.h>
 
 namespace {
@@ -57,9 +58,8 @@ std::wstring ShortPath(const std::wstring& path)
 
 // The batch line of a row in the ANSI code page's reach: the name as listed, else its short name;
 // a name with neither form is refused rather than written corrupted.
-std::wstring frmMirdal::BatchLine(int row, bool registering) const
+std::wstring frmMirdal::BatchLine(const FileRow& file, bool registering) const
 {
-    const FileRow& file = FileRowAt(row);
     auto line = [&](const std::wstring& name) { return registering ? RegistrationLine(name) : UnregistrationLine(name); };
     if (ToBatchText(line(file.name)))
         return line(file.name);
@@ -80,18 +80,24 @@ void frmMirdal::CreateBatchFiles()
     std::wstring registrationPath = answer->path;
     std::wstring unregistrationPath = UnregistrationPath(answer->path, answer->fileNameLength);
 
+    const std::vector<FileRow> files = SelectedFiles();
     BeginReport();
     LogWriter log(txtRes);
     auto run = [&] {
-        // Every name is checked before anything is written, so that no half-written pair is left behind.
-        for (int i = lsvFile.NextSelected(-1); i >= 0; i = lsvFile.NextSelected(i))
-            BatchLine(i, true);
+        // Every name is checked before anything is written, so that no half-written pair is left behind;
+        // a file gone already is told at its turn.
+        for (const FileRow& file : files)
+            if (!GoneFileLine(file.key))
+                BatchLine(file, true);
         auto writeBatch = [&](const std::wstring& path, unsigned header, bool registering) {
             BatchWriter file(path);
-            log.Append(Text(header) + path + CrLf);
-            ForEachSelectedFile(lsvFile, log, [&](int row) {
+            log.Append(Text(header) + BidiIsolated(path) + CrLf);
+            ForEachItem(files, log, [&](const FileRow& row) {
+                // A line for a file that is not there would only fail when the batch file runs.
+                if (std::optional<std::wstring> gone = GoneFileLine(row.key))
+                    return log.Append(*gone + CrLf);
                 std::wstring line = BatchLine(row, registering);
-                log.Append(line + CrLf);
+                log.Append(BidiIsolated(line) + CrLf);
                 file.WriteLine(platform::ToAnsi(line));
             });
             file.WriteLine("PAUSE");

@@ -3,6 +3,7 @@
 // unique name, open to its own user alone, and the host opens it by the name on its command line.
 #include "register/RegistrationHost.h"
 #include "platform/Elevation.h"
+#include "register/HostProcess.h"
 #include <algorithm>
 
 DWORD RegistrationHost::StartElevated(const std::function<void()>& pump)
@@ -21,6 +22,9 @@ DWORD RegistrationHost::StartElevated(const std::function<void()>& pump)
         return ::GetLastError();
     if (DWORD error = platform::CurrentElevation().StartElevated(owner_, executable_, L"--connect " + name, process_))
         return error;
+    // Started running, it can only join the job afterwards; a window without rights over the elevated
+    // process may be refused, and the host then ends when its pipe breaks.
+    PutInHostJob(process_.get());
     if (DWORD error = AwaitConnection(pump))
         return error;
     // Any process of the user could have opened the pipe first: only the host started here is believed.

@@ -5,6 +5,7 @@
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
+#include "register/HostProcess.h"
 #include "register/ImageFile.h"
 #include "register/LoadFailure.h"
 #include "register/LogWriter.h"
@@ -13,6 +14,7 @@
 #include "register/RunJournal.h"
 #include "register/SelectedRowRun.h"
 #include "register/pure/AccessDenied.h"
+#include "register/pure/BidiIsolation.h"
 #include "register/pure/HostRoute.h"
 #include "registry/LibraryScan.h"
 #include <commdlg.h>
@@ -80,6 +82,15 @@ void frmMirdal::BeginReport()
     mnuMain.EnablePosition(FileMenuPosition, false);
     mnuMain.EnablePosition(ViewMenuPosition, false);
     ::DrawMenuBar(hwnd_);
+    // What the panel covers takes no keys or clicks meanwhile: they go to the log, which can be read and scrolled.
+    EnableCoveredPanes(false);
+    txtRes.Focus();
+}
+
+void frmMirdal::EnableCoveredPanes(bool enabled)
+{
+    for (HWND pane : {trvDir.Hwnd(), lsvFile.Hwnd(), lsvReg.Hwnd()})
+        platform::Window(pane).Enable(enabled);
 }
 
 std::wstring frmMirdal::OutcomeText(long code) const
@@ -101,6 +112,10 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
                                                const std::function<void()>& pump, std::optional<bool> hostX64, bool elevated)
 {
     std::optional<pe::ImageFacts> facts = hostX64 ? std::nullopt : ReadImageFile(path);
+    // A file that cannot be read may have gone since it was listed; no host is asked about that.
+    if (!facts && !hostX64)
+        if (std::optional<std::wstring> gone = GoneFileLine(path))
+            return {std::nullopt, *gone};
     // A file that cannot be read goes to the host of this build, whose load failure says why.
     HostRoute route = hostX64   ? (*hostX64 ? HostRoute::X64Host : HostRoute::X86Host)
                       : facts ? RouteImage(facts->machine, platform::WindowsIs64Bit())
@@ -192,13 +207,25 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
                         target == RegistrationTarget::CurrentUser     ? JournalScope::CurrentUser
                         : target == RegistrationTarget::Administrator ? JournalScope::Administrator
                                                                       : JournalScope::Machine);
+    const std::vector<FileRow> files = SelectedFiles();
     bool hostLost = false;
     RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
         std::wstring captured;
-        auto visit = [&](int row) {
-            std::wstring key = FileRowAt(row).key;
-            log.Append(key + Text(flavour.verb) + CrLf);
-            FileOutcome outcome = RegisterFile(host_protocol::Journaled(flavour.operation), key, pump, std::nullopt, elevatedHosts);
+        auto visit = [&](const FileRow& file) {
+            const std::wstring& key = file.key;
+            log.Append(BidiIsolated(key) + Text(flavour.verb) + CrLf);
+            ServerWindowWatch watch([&](const std::wstring& title) {
+                log.Append(Format(IDS_LOG_SERVER_WINDOW, {BidiIsolated(title)}) + CrLf);
+                log.Flush();
+            });
+            // While a host works, the window goes on answering, and looks for a window the server shows.
+            auto watching = [&] {
+                pump();
+                if (hosts_)
+                    watch.Look(hosts_->CallingProcessId());
+            };
+            FileOutcome outcome =
+                RegisterFile(host_protocol::Journaled(flavour.operation), key, watching, std::nullopt, elevatedHosts);
             std::wstring lines = OutcomeLines(outcome);
             hostLost = hostLost || !outcome.code;
             if (adviseRights && outcome.code && IsAccessDenied(static_cast<std::uint32_t>(*outcome.code)))
@@ -212,14 +239,14 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
                 journal->Append(outcome.captured);
         };
         try {
-            ForEachSelectedFile(lsvFile, log, visit);
+            ForEachItem(files, log, visit);
         } catch (const ElevationDeclined&) {
             log.Append(Text(IDS_LOG_ELEVATION_DECLINED));
             return;
         }
         if (target == RegistrationTarget::RegFile) {
             WriteWholeFile(regFile, Utf16LeWithBom(RegFileHeader() + captured));
-            log.Append(Text(IDS_LOG_EXPORT_FILE) + regFile + CrLf + Text(IDS_LOG_EXPORT_DONE));
+            log.Append(Text(IDS_LOG_EXPORT_FILE) + BidiIsolated(regFile) + CrLf + Text(IDS_LOG_EXPORT_DONE));
         } else {
             log.Append(Text(IDS_LOG_RUN_DONE));
         }

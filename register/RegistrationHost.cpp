@@ -1,6 +1,7 @@
 #include "register/RegistrationHost.h"
 #include "platform/Failure.h"
 #include "platform/Module.h"
+#include "register/HostProcess.h"
 #include <algorithm>
 #include <cwchar>
 
@@ -65,8 +66,8 @@ DWORD RegistrationHost::Start()
     startup.dwFlags = STARTF_FORCEOFFFEEDBACK;
     PROCESS_INFORMATION process{};
     // Wine under load now and then refuses a start with ERROR_INTERNAL_ERROR that a second try gets through.
-    for (int attempt = 1; !::CreateProcessW(executable_.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                            nullptr, nullptr, &startup, &process);
+    for (int attempt = 1; !::CreateProcessW(executable_.c_str(), command.data(), nullptr, nullptr, TRUE,
+                                            CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
          ++attempt) {
         DWORD error = ::GetLastError();
         if (attempt == 2 || error != ERROR_INTERNAL_ERROR)
@@ -74,6 +75,10 @@ DWORD RegistrationHost::Start()
     }
     platform::UniqueHandle thread(process.hThread);
     process_.reset(process.hProcess);
+    // In the job before it runs at all, so that nothing it starts escapes the job.
+    PutInHostJob(process_.get());
+    if (::ResumeThread(thread.get()) == static_cast<DWORD>(-1))
+        return ::GetLastError();
     return ERROR_SUCCESS;
 }
 
@@ -100,9 +105,9 @@ RegistrationHost::Wait RegistrationHost::Transfer(bool reading, std::uint8_t* da
             if (now >= deadline)
                 return Wait::TimedOut;
             HANDLE handles[] = {event_.get(), process_.get()};
-            DWORD left = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1));
+            DWORD left = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 1000));
             DWORD woken = ::MsgWaitForMultipleObjectsEx(2, handles, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            if (woken == WAIT_OBJECT_0 + 2)
+            if (woken == WAIT_OBJECT_0 + 2 || woken == WAIT_TIMEOUT)
                 pump();
             else if (woken == WAIT_OBJECT_0 + 1 && !::GetOverlappedResult(pipe_.get(), &overlapped_, &moved, FALSE))
                 return Wait::HostGone; // A process the server started may still hold the pipe open.
@@ -277,4 +282,12 @@ RegistrationHost& RegistrationHosts::ElevatedFor(bool x64, HWND owner)
     if (!host)
         host = std::make_unique<RegistrationHost>(HostExecutable(x64), owner);
     return *host;
+}
+
+DWORD RegistrationHosts::CallingProcessId() const
+{
+    for (const auto* host : {&x86_, &x64_, &elevatedX86_, &elevatedX64_})
+        if (*host && (*host)->Calling())
+            return (*host)->ProcessId();
+    return 0;
 }

@@ -42,12 +42,14 @@ public:
     RegistrationHost(const RegistrationHost&) = delete;
     RegistrationHost& operator=(const RegistrationHost&) = delete;
 
-    // While waiting, whenever the thread has messages, pump is called to process them.
+    // While waiting, pump is called whenever the thread has messages to process, and about once a second.
     // Throws platform::Failure when the host answers that its Pemrix32.DLL cannot be loaded, or that
     // it could not redirect or capture the registry.
     HostOutcome Call(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump);
     bool Running() const { return static_cast<bool>(process_); }
     const std::wstring& Executable() const { return executable_; }
+    bool Calling() const { return calling_; }
+    DWORD ProcessId() const { return process_ ? ::GetProcessId(process_.get()) : 0; }
     // Ends the host: it leaves by itself when its pipe closes, else it is terminated.
     void End();
 
@@ -88,6 +90,8 @@ public:
     RegistrationHost& ElevatedFor(bool x64, HWND owner);
     // Tests stand another program in for MirdalHost.exe of hosts made from now on; empty ends that.
     static void SetStandIn(std::wstring executable);
+    // The process of the host that works on a file now, or 0.
+    DWORD CallingProcessId() const;
 
 private:
     std::unique_ptr<RegistrationHost> x86_, x64_, elevatedX86_, elevatedX64_;

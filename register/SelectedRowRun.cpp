@@ -1,38 +1,24 @@
 #include "register/SelectedRowRun.h"
-#include "platform/MessageLoop.h"
+#include "app/Texts.h"
+#include "app/frmMirdal.h"
+#include "app/resource.h"
+#include "platform/FileSystem.h"
 #include "platform/WaitCursor.h"
-#include "register/pure/SelectedRows.h"
+#include "register/pure/BidiIsolation.h"
 
-namespace {
-
-template <class Rows>
-void ForEachSelected(const Rows& rows, LogWriter& log, const std::function<void(int)>& visit)
+std::vector<FileRow> frmMirdal::SelectedFiles() const
 {
-    auto pump = [&] {
-        log.Show();
-        platform::ProcessPendingEvents();
-    };
-    if (ForEachSelectedRow(rows, pump, visit) == RowWalk::RowGone)
-        platform::ThrowFailure(ERROR_INVALID_INDEX);
+    std::vector<FileRow> files;
+    for (int i = lsvFile.NextSelected(-1); i >= 0; i = lsvFile.NextSelected(i))
+        files.push_back(FileRowAt(i));
+    return files;
 }
 
-// A fixed number of items, every one chosen.
-struct AllItems {
-    int count;
-    int ItemCount() const { return count; }
-    bool IsSelected(int) const { return true; }
-};
-
-} // namespace
-
-void ForEachSelectedFile(const platform::ListView& rows, LogWriter& log, const std::function<void(int)>& visit)
+std::optional<std::wstring> GoneFileLine(const std::wstring& path)
 {
-    ForEachSelected(rows, log, visit);
-}
-
-void ForEachRunItem(int count, LogWriter& log, const std::function<void(int)>& visit)
-{
-    ForEachSelected(AllItems{count}, log, visit);
+    if (!platform::IsMissing(path))
+        return std::nullopt;
+    return Text(IDS_LOG_FILE_GONE) + BidiIsolated(path);
 }
 
 void RunToFinalSteps(LogWriter& log, const std::function<void()>& work,

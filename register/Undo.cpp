@@ -7,6 +7,7 @@
 #include "register/RegistrationHost.h"
 #include "register/RunJournal.h"
 #include "register/SelectedRowRun.h"
+#include "register/pure/BidiIsolation.h"
 
 namespace {
 
@@ -92,9 +93,8 @@ void frmMirdal::UndoRegistration()
     const bool elevated = run.scope == JournalScope::Administrator && !platform::CurrentElevation().ProcessIsElevated();
     RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
         bool complete = true;
-        auto undoEntry = [&](int index) {
-            const JournalEntry& entry = run.entries[static_cast<size_t>(index)];
-            log.Append(entry.file + Text(run.kind == JournalKind::Register ? IDS_LOG_UNDO_REGISTER : IDS_LOG_UNDO_UNREGISTER) + CrLf);
+        auto undoEntry = [&](const JournalEntry& entry) {
+            log.Append(BidiIsolated(entry.file) + Text(run.kind == JournalKind::Register ? IDS_LOG_UNDO_REGISTER : IDS_LOG_UNDO_UNREGISTER) + CrLf);
             FileOutcome outcome = RegisterFile(host_protocol::Operation::Undo, JournalEntryText(entry), pump, entry.view == 64, elevated);
             std::wstring lines;
             if (outcome.code == 0 && outcome.captured.empty())
@@ -108,7 +108,7 @@ void frmMirdal::UndoRegistration()
             log.Append(lines + CrLf);
         };
         try {
-            ForEachRunItem(static_cast<int>(run.entries.size()), log, undoEntry);
+            ForEachItem(run.entries, log, undoEntry);
         } catch (const ElevationDeclined&) {
             log.Append(Text(IDS_LOG_ELEVATION_DECLINED));
             return;

@@ -146,13 +146,14 @@ TEST_F(BrowseTest, ShowFolderOpensEachFolderOnThePathAndClicksAndKeysFillSortAnd
     EXPECT_EQ(ChildTexts(Node(folder + L"gamma\\")), Names{L"@"});
     EXPECT_TRUE(ChildTexts(Node(folder + L"beta\\")).empty()) << "a hidden folder needs no placeholder";
 
-    // Each key goes where the focus is, as the keyboard's would.
+    // Each key goes where the focus is, as the keyboard's would. The list and the status bar agree on a
+    // folder that cannot be listed.
     ClickTreeNode(window->trvDir, Node(folder + L"Alpha\\"), TVHT_ONITEMLABEL);
     RemoveTree(folder + L"Delta");
-    for (auto [key, name, rows] : {std::tuple{VK_F24, L"Alpha", 0}, {VK_DOWN, L"beta", 1}, {VK_DOWN, L"beta", 0}, {VK_UP, L"beta", 1}}) {
+    for (auto [key, name, rows] : {std::tuple{VK_F24, L"Alpha", 0}, {VK_DOWN, L"beta", 1}, {VK_DOWN, L"Delta", 0}, {VK_UP, L"beta", 1}}) {
         ::PostMessageW(::GetFocus(), WM_KEYDOWN, key, 1);
         Pump();
-        EXPECT_WTEXT_EQ(platform::UpperCase(folder + name + L"\\"), window->pnlPath.Text()) << "after " << Narrow(name);
+        EXPECT_WTEXT_EQ(platform::UpperCase(folder + name + L"\\") + L"|" + std::to_wstring(rows), Status()) << "after " << Narrow(name);
         EXPECT_EQ(window->lsvFile.ItemCount(), rows);
     }
     EXPECT_EQ(::GetFocus(), window->trvDir.Hwnd());

@@ -339,12 +339,14 @@ TEST_F(CommandsTest, TabFollowsTheControlsAndCtrlQQuitsEvenWhileBusyUnlessTheFil
     EXPECT_EQ(walk(window->trvDir), (std::vector<HWND>{files, libraries, bar, tree, files}));
     EXPECT_EQ(walk(window->trvDir, true), (std::vector<HWND>{bar, libraries, files, tree, bar}));
 
-    // The result panel's controls come between the lists, its button only while enabled.
+    // While the result panel is up, the focus is in its log and the panes it covers are passed over; its
+    // button comes in only once enabled.
     window->BeginReport();
     Pump();
-    EXPECT_EQ(walk(window->trvDir), (std::vector<HWND>{files, log, libraries, bar, tree}));
+    EXPECT_EQ(::GetFocus(), log);
+    EXPECT_EQ(walk(window->txtRes), (std::vector<HWND>{bar, log, bar, log, bar}));
     window->cmdClose.Enable(true);
-    EXPECT_EQ(walk(window->lsvFile), (std::vector<HWND>{close, log, libraries, bar, tree}));
+    EXPECT_EQ(walk(window->txtRes), (std::vector<HWND>{bar, close, log, bar, close}));
 
     // While the File menu is disabled its quit cannot be chosen, by Ctrl+Q neither.
     HWND hwnd = window->Hwnd();

@@ -11,6 +11,7 @@
 #include "register/RegistryRedirect.h"
 #include <algorithm>
 #include <cwctype>
+#include <functional>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
@@ -28,18 +29,35 @@ struct LibraryAway {
     ~LibraryAway() { EXPECT_TRUE(!moved || ::MoveFileW(away.c_str(), home.c_str())) << "Pemrix32.dll not restored"; }
 };
 
-// What a timer sees of the window's process while a host works: the timer's ticks prove that the
-// window kept processing its events meanwhile.
-struct WhileWaiting {
-    static inline int ticks = 0;
-    static inline bool serverLoaded = false;
-    static inline std::wstring server;
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-    {
-        ++ticks;
-        serverLoaded = serverLoaded || ::GetModuleHandleW(server.c_str()) || ::GetModuleHandleW(L"Pemrix32.dll");
-    }
+// A step that a timer runs on this thread while it lives, every tenth of a second at most: during a
+// run, whenever the window processes its events.
+class EveryTick {
+public:
+    explicit EveryTick(std::function<void()> step) { step_ = std::move(step); }
+    ~EveryTick() { ::KillTimer(nullptr, timer_), step_ = nullptr; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { step_(); }
+    static inline std::function<void()> step_;
+    UINT_PTR timer_ = ::SetTimer(nullptr, 0, 100, Tick);
 };
+
+// Started by the test of hosts and the window's process as that process (during static initialisation,
+// before any test): a host on a server that hangs, its process id written to the file named, until
+// this process is ended.
+const bool kHostChild = [] {
+    wchar_t idFile[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"MIRDAL_HOST_CHILD", idFile, MAX_PATH))
+        return false;
+    RegistrationHost host(platform::ExecutableFolder() + L"MirdalHost.exe");
+    host.Call(host_protocol::Operation::Register, FixturePath(fixtures::kFixtureHang), [&] {
+        const std::string id = std::to_string(host.ProcessId());
+        DWORD written = 0;
+        ::WriteFile(platform::UniqueFile(::CreateFileW(idFile, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)).get(), id.data(),
+                    static_cast<DWORD>(id.size()), &written, nullptr);
+    });
+    ::ExitProcess(0);
+}();
 
 // A type library's keys and values in HKEY_CLASSES_ROOT as .reg text, key paths upper-cased: a server's
 // "Typelib" stays so in an empty tree but opens "TypeLib" in the real one. Also counts keys and values.
@@ -214,7 +232,12 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
     if (::GetFileAttributesW(FixturePath(kFixtureX86).c_str()) != INVALID_FILE_ATTRIBUTES)
         Copy(kFixtureX86);
     folder.File(L"random.dll", 4096);
+    // A file deleted since the listing, and a name whose right-to-left override would turn its line around.
+    Copy(kFixtureA.file, L"gone.dll");
+    const std::wstring bidi = L"evil\u202Eexe.dll";
+    folder.File(bidi, 64);
     Show();
+    ASSERT_TRUE(::DeleteFileW((folder.Path() + L"gone.dll").c_str()));
 
     const std::wstring loadFailed = L"OCX/DLLのロードに失敗\r\n";
     std::map<std::wstring, std::wstring> outcomes{
@@ -231,7 +254,9 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
         {kFixtureRefuse, loadFailed + L"DllMain が読み込みを拒否しました (エラー 1114)"},
         {L"DotNet.dll", L"DLLのエントリポイントがみつかりません。\r\nこれは .NET のアセンブリです。RegAsm.exe で登録します "
                         L"(32ビットは Framework、64ビットは Framework64 の RegAsm)"},
-        {L"random.dll", loadFailed + L"PE形式のファイルではないため、読み込んでいません。"}};
+        {L"random.dll", loadFailed + L"PE形式のファイルではないため、読み込んでいません。"},
+        {bidi, loadFailed + L"PE形式のファイルではないため、読み込んでいません。"},
+        {L"gone.dll", L"ファイルが見つかりません: " + folder.Path() + L"gone.dll"}};
     // Where 32-bit programs cannot run (Wine without its 32-bit half), the file says why: the host could
     // not start, or ended before it was ready. Without its pipe a working host ends with code 87.
     DWORD error = 0;
@@ -247,21 +272,25 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadGetTheirLinesAndThe
 
     const DWORD timeout = RegistrationHost::Timeout();
     RegistrationHost::SetTimeout(2000);
-    WhileWaiting::server = folder.Path() + kFixtureHang;
-    UINT_PTR timer = ::SetTimer(nullptr, 0, 100, WhileWaiting::Tick);
+    // The timer's ticks prove that the window kept processing its events while the hosts worked.
+    int ticks = 0;
+    bool serverLoaded = false;
+    EveryTick tick([&, hang = folder.Path() + kFixtureHang] {
+        ++ticks, serverLoaded = serverLoaded || ::GetModuleHandleW(hang.c_str()) || ::GetModuleHandleW(L"Pemrix32.dll");
+    });
     for (bool registering : {true, false}) {
         window->mnuF_Click(registering ? 0 : 1);
         // Where in its module an exception struck depends on the build.
         std::wstring log = std::regex_replace(Log(), std::wregex(L"\\+0x[0-9A-F]+\\)"), L"+0x…)");
         EXPECT_WTEXT_EQ(RunLog(registering ? L"を登録" : L"を解除", outcomes), log);
+        EXPECT_NE(Log().find(L"\u2068" + folder.Path() + bidi + L"\u2069" + (registering ? L"を登録" : L"を解除")), std::wstring::npos);
         EXPECT_WTEXT_EQ(registering ? folder.Path() + L"FixtureZ.dll" : L"", RegisteredFile(kFixtureA));
         window->cmdClose_Click();
     }
-    ::KillTimer(nullptr, timer);
     RegistrationHost::SetTimeout(timeout);
     EXPECT_TRUE(prompter.messages.empty());
-    EXPECT_GE(WhileWaiting::ticks, 5) << "the window stopped processing events while the host worked";
-    EXPECT_FALSE(WhileWaiting::serverLoaded) << "a server or Pemrix32.dll in the window's own process";
+    EXPECT_GE(ticks, 5) << "the window stopped processing events while the host worked";
+    EXPECT_FALSE(serverLoaded) << "a server or Pemrix32.dll in the window's own process";
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Mirdal\\Capture")) << "the scratch keys of the crashed captures";
 }
 
@@ -294,17 +323,12 @@ TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntil
     EXPECT_WTEXT_EQ(L"earlier", Log());
     EXPECT_TRUE(prompter.saveRequests.empty()) << "no dialog for an empty list";
 
-    // Files listed, none selected: only the closing line. A close from the close box arrives while
-    // the run processes events, and is refused.
+    // Files listed, none selected: only the closing line.
     folder.File(L"x.dll", 64);
     window->SetFileListView(L"C:\\");
     Show();
     SelectRows({});
-    ::PostMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     window->mnuF_Click(0);
-    ASSERT_TRUE(::IsWindow(window->Hwnd()));
-    ASSERT_EQ(prompter.messages.size(), 1u) << "the close was not offered during the run";
-    EXPECT_WTEXT_EQ(L"登録/解除中です。終了できません", prompter.messages[0].text);
     EXPECT_WTEXT_EQ(L"登録/解除終了", Log());
     window->cmdClose_Click();
 
@@ -328,12 +352,93 @@ TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntil
     }
     const std::wstring firstLine = window->FileRowAt(SelectedRows().at(0)).key + L"を登録\r\n";
     EXPECT_WTEXT_EQ(firstLine, Log());
-    ASSERT_EQ(prompter.messages.size(), 2u);
-    const ShownMessage& shown = prompter.messages[1];
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    const ShownMessage& shown = prompter.messages[0];
     EXPECT_WTEXT_EQ(std::to_wstring(ERROR_MOD_NOT_FOUND) + L"|" + platform::SystemMessage(ERROR_MOD_NOT_FOUND) + L"|" + firstLine,
                     shown.title + L"|" + shown.text + L"|" + shown.note) << "title|text|log as the message showed";
     EXPECT_EQ(shown.style, static_cast<UINT>(MB_OK | MB_ICONSTOP));
     EXPECT_WTEXT_EQ(L"||", Registered());
+
+    // Three slow servers. Keys pressed during the run go to the log: the tree and the lists under the
+    // panel take no input, and the run handles the files selected as it started, all three. A close
+    // from the close box arrives during the run and is refused.
+    window->cmdClose_Click();
+    for (const wchar_t* name : {L"slow1.dll", L"slow2.dll", L"slow3.dll"})
+        Copy(fixtures::kFixtureSlow, name);
+    window->SetFileListView(L"C:\\"), Show();
+    Select({L"slow1.dll", L"slow2.dll", L"slow3.dll"});
+    const std::vector<int> slow = SelectedRows();
+    window->lsvFile.Focus();
+    bool pressed = false;
+    {
+        // Once the first file is under way: Down twice where the focus is, and the selection cleared.
+        EveryTick press([&] {
+            if (pressed || Log().empty())
+                return;
+            ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_DOWN, 1), ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_DOWN, 1);
+            pressed = true, window->lsvFile.SetAllSelected(false);
+        });
+        ::PostMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        window->mnuF_Click(0);
+    }
+    EXPECT_TRUE(pressed && SelectedRows().empty()) << "a key reached the file list";
+    SelectRows(slow);
+    EXPECT_WTEXT_EQ(RunLog(L"を登録"), Log());
+    ASSERT_EQ(prompter.messages.size(), 2u) << "the close was not offered during the run";
+    EXPECT_WTEXT_EQ(L"登録/解除中です。終了できません", prompter.messages[1].text);
+}
+
+TEST_F(RegistrationTest, AServerWaitingOnAWindowIsToldAndBroughtToTheFrontAndHostsEndWithTheWindowsProcess)
+{
+    Copy(fixtures::kFixtureBox);
+    Show();
+    Select({fixtures::kFixtureBox});
+    // Each box (the capture's, then the real call's) is answered once the log tells of it, or after ten seconds.
+    ULONGLONG shown = 0, told = 0, slowest = 0;
+    HWND answered = nullptr;
+    int boxes = 0;
+    bool inFront = true;
+    const std::wstring waiting = L"サーバーがウィンドウを表示して応答を待っています: 「" + std::wstring(fixtures::kFixtureBoxTitle) + L"」\r\n";
+    {
+        EveryTick answer([&] {
+            HWND box = ::FindWindowW(nullptr, fixtures::kFixtureBoxTitle);
+            if (!box || box == answered)
+                return;
+            const ULONGLONG now = ::GetTickCount64();
+            shown = shown ? shown : now;
+            size_t lines = 0;
+            for (size_t at = Log().find(waiting); at != std::wstring::npos; at = Log().find(waiting, at + 1))
+                ++lines;
+            if (lines <= static_cast<size_t>(boxes) && now - shown < 10000)
+                return;
+            told = now, slowest = std::max(slowest, told - shown), shown = 0;
+            inFront = inFront && ::GetForegroundWindow() == box;
+            answered = box, ++boxes;
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
+        window->mnuF_Click(0);
+    }
+    EXPECT_WTEXT_EQ(folder.Path() + fixtures::kFixtureBox + L"を登録\r\n" + waiting + waiting + L"登録/解除に成功しました。\r\n\r\n登録/解除終了",
+                    Log());
+    EXPECT_LT(slowest, 3000u) << "the log told of a box late";
+    EXPECT_TRUE(inFront);
+
+    // Another window's process, ended the hard way while its host works on a server that hangs.
+    const std::wstring idFile = folder.Path() + L"host.id";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION started{};
+    ::SetEnvironmentVariableW(L"MIRDAL_HOST_CHILD", idFile.c_str());
+    ASSERT_TRUE(::CreateProcessW(platform::ExecutablePath().c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+    ::SetEnvironmentVariableW(L"MIRDAL_HOST_CHILD", nullptr);
+    platform::UniqueHandle child(started.hProcess), childThread(started.hThread);
+    DWORD hostId = 0;
+    for (int i = 0; i < 300 && !hostId; ++i, ::Sleep(100))
+        hostId = std::strtoul(ReadBytes(idFile).c_str(), nullptr, 10);
+    platform::UniqueHandle host(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, hostId));
+    ASSERT_TRUE(host) << "no host started";
+    ::TerminateProcess(child.get(), 1);
+    EXPECT_EQ(::WaitForSingleObject(host.get(), 10000), WAIT_OBJECT_0) << "the host outlived the window's process";
+    ::TerminateProcess(host.get(), 1);
 }
 
 TEST_F(RegistrationTest, BatchFilesInCodePage932RegisterAndUnregisterThroughCmd)

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "app/resource.h"
 #include "platform/Module.h"
+#include "platform/Settings.h"
 #include <commctrl.h>
 
 using namespace testing_support;
@@ -64,6 +65,18 @@ TEST_F(WindowTest, OpensCentredWithItsCaptionBarsAndFirstStartSettingsAndAStored
         EXPECT_TRUE(::IsWindowVisible(window->Hwnd())) << path.size();
     }
     EXPECT_TRUE(prompter.messages.empty());
+
+    // A stored file opens its folder with the file selected; a folder without its final "\" opens as the
+    // folder; one that cannot be shown at the start stays remembered.
+    ScratchFolder folder{L"window"};
+    folder.File(L"a.dll"), folder.File(L"b.dll");
+    Restart(L"", folder.Path() + L"B.DLL");
+    EXPECT_EQ(SelectedRows(), std::vector<int>{RowOf(L"b.dll")}) << Narrow(window->pnlPath.Text());
+    Restart(L"", folder.Path().substr(0, folder.Path().size() - 1));
+    EXPECT_WTEXT_EQ(folder.Path() + L"|2", window->pnlPath.Text() + L"|" + window->pnlFCount.Text());
+    Restart(L"", folder.Path() + L"gone\\");
+    ::SendMessageW(window->Hwnd(), WM_CLOSE, 0, 0), window = nullptr;
+    EXPECT_WTEXT_EQ(folder.Path() + L"gone\\", platform::GetSetting(platform::ExecutableBaseName(), L"frmMirdal", L"Path", L""));
 }
 
 TEST_F(WindowTest, PanesKeepTheirProportionsAndTheResultPanelLiesOverEverythingWithItsButtonInTheCorner)

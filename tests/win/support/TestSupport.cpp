@@ -3,6 +3,7 @@
 #include "platform/MessageLoop.h"
 #include "platform/Settings.h"
 #include "platform/UniqueHandle.h"
+#include "register/pure/BidiIsolation.h"
 #include <commctrl.h>
 #include <algorithm>
 
@@ -300,7 +301,7 @@ std::wstring WindowTest::RunLog(const std::wstring& verb, const std::map<std::ws
     std::wstring log;
     for (int row : SelectedRows()) {
         auto outcome = outcomes.find(window->lsvFile.ItemText(row));
-        log += window->FileRowAt(row).key + verb + L"\r\n" + (outcome == outcomes.end() ? L"登録/解除に成功しました。" : outcome->second) +
+        log += BidiIsolated(window->FileRowAt(row).key) + verb + L"\r\n" + (outcome == outcomes.end() ? L"登録/解除に成功しました。" : outcome->second) +
                L"\r\n\r\n";
     }
     return log + ending;

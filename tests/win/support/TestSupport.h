@@ -154,7 +154,8 @@ protected:
     std::vector<int> SelectedRows() const;
     // "busy panel close toolbar menus", each marked "!" when off.
     std::string RunState() const;
-    // The log of a run over the selected rows in list order; rows missing from outcomes succeed.
+    // The log of a run over the selected rows in list order, paths isolated as the log shows them; rows
+    // missing from outcomes succeed.
     std::wstring RunLog(const std::wstring& verb, const std::map<std::wstring, std::wstring>& outcomes = {},
                         const std::wstring& ending = L"登録/解除終了") const;
     // The library list as sorted "name|path|image" rows.
