@@ -227,7 +227,7 @@ TEST_F(CommandsTest, TheViewButtonCyclesTheStylesAndItsArrowOpensTheViewMenuBelo
     EXPECT_EQ(watch.popups[0].corner, ToScreen(bar, {view.left, view.bottom}));
 
     // While a run holds the View menu disabled, the arrow opens nothing, as a right click does.
-    window->mnuMain.EnablePosition(frmMirdal::ViewMenuPosition, false);
+    window->runState = frmMirdal::RunState::Running;
     ClickAt(bar, arrow);
     EXPECT_EQ(watch.popups.size(), 1u);
 }
@@ -323,7 +323,7 @@ TEST_F(CommandsTest, RegisterAndUnregisterRescanAfterTheRunAndBatchWritingDoesNo
     EXPECT_TRUE(prompter.messages.empty());
 }
 
-TEST_F(CommandsTest, TabFollowsTheControlsAndCtrlQQuitsEvenWhileBusyUnlessTheFileMenuIsDisabled)
+TEST_F(CommandsTest, TabFollowsTheControlsAndCtrlQQuitsOnlyOnceThePanelIsClosed)
 {
     HWND tree = window->trvDir.Hwnd(), files = window->lsvFile.Hwnd(), libraries = window->lsvReg.Hwnd();
     HWND bar = window->tlbMirdal.Hwnd(), close = window->cmdClose.Hwnd(), log = window->txtRes.Hwnd();
@@ -358,13 +358,14 @@ TEST_F(CommandsTest, TabFollowsTheControlsAndCtrlQQuitsEvenWhileBusyUnlessTheFil
     // A close from the close box while busy is refused and saves nothing.
     window->cmdClose_Click();
     window->mnuV_Click(1);
-    window->IsBusy = true;
+    window->runState = frmMirdal::RunState::Finished;
     ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(::IsWindow(hwnd));
     EXPECT_WTEXT_EQ(L"<none>", setting(L"View"));
     EXPECT_EQ(prompter.messages.size(), 1u);
 
-    // Ctrl+Q is the program's own close: never refused, and the settings are saved.
+    // Once the panel is closed, Ctrl+Q closes and the settings are saved.
+    window->cmdClose_Click();
     std::wstring path = window->pnlPath.Text();
     EXPECT_TRUE(ctrlQ());
     EXPECT_FALSE(::IsWindow(hwnd));

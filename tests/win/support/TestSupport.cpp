@@ -223,7 +223,7 @@ void WindowTest::SetUp()
 void WindowTest::TearDown()
 {
     if (window && ::IsWindow(window->Hwnd())) {
-        window->IsBusy = false;
+        window->runState = frmMirdal::RunState::Idle;
         ::DestroyWindow(window->Hwnd());
     }
     DropQuit();
@@ -289,7 +289,7 @@ std::string WindowTest::RunState() const
     const bool menus = window->mnuMain.IsPositionEnabled(frmMirdal::FileMenuPosition) &&
                        window->mnuMain.IsPositionEnabled(frmMirdal::ViewMenuPosition);
     std::string state;
-    for (auto [name, on] : {std::pair{"busy", window->IsBusy}, {"panel", window->picRes.IsVisible()},
+    for (auto [name, on] : {std::pair{"busy", window->IsBusy()}, {"panel", window->picRes.IsVisible()},
                             {"close", window->cmdClose.IsEnabled()}, {"toolbar", window->tlbMirdal.IsEnabled()}, {"menus", menus}})
         state += (state.empty() ? "" : " ") + std::string(on ? "" : "!") + name;
     return state;
