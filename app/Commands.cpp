@@ -3,33 +3,25 @@
 #include "app/resource.h"
 #include "platform/Dpi.h"
 #include "platform/Elevation.h"
-#include "platform/ScopedFlag.h"
 
-namespace {
-
-// Positions in the File menu of the separator above "quit" and of "quit" itself.
-constexpr int QuitSeparatorPosition = 4;
-constexpr int QuitPosition = 5;
-
-} // namespace
 
 void frmMirdal::mnuF_Click(short index)
 {
     switch (index) {
-    case 0:
-    case 1:
-    case 3:
-        if (!StartRun([&] { index == 3 ? CreateBatchFiles() : RunRegistration(index == 0); }))
+    case FileRegister:
+    case FileUnregister:
+    case FileBatch:
+        if (!StartRun([&] { index == FileBatch ? CreateBatchFiles() : RunRegistration(index == FileRegister); }))
             return;
         // Batch writing changes nothing in the registry: no scan follows it.
-        if (index != 3)
+        if (index != FileBatch)
             ListRegisteredLibraries();
         UpdateCommandState();
         break;
-    case 5:
-        // While a run or batch writing holds the File menu disabled, quit cannot be chosen, not even by
-        // Ctrl+Q: closing then would destroy the window under the operation still running.
-        if (mnuMain.IsPositionEnabled(FileMenuPosition))
+    case FileQuit:
+        // While a run or batch writing is up, quit cannot be chosen, not even by Ctrl+Q: closing then would
+        // destroy the window under the operation still running.
+        if (!IsBusy())
             Close(1);
         break;
     default:
@@ -38,17 +30,16 @@ void frmMirdal::mnuF_Click(short index)
     }
 }
 
-// Runs let the window's events through between files; a command that would start a second run inside
-// the first (a toolbar button while batch files are written) is refused. False when refused.
+// Runs let the window's events through between files; a command that would start a run while another
+// goes or its panel is up (a toolbar button while batch files are written) is refused. False when refused.
 bool frmMirdal::StartRun(const std::function<void()>& run)
 {
-    if (runGoing_)
+    if (IsBusy())
         return false;
     // The panel's own controls go with the panel: after a run from within it the file list takes the focus.
     HWND focus = ::GetFocus();
     if (!::IsChild(picRes.Hwnd(), focus))
         focusBeforeRun_ = focus;
-    platform::ScopedFlag going(runGoing_);
     run();
     return true;
 }
@@ -64,31 +55,29 @@ void frmMirdal::mnuFile_Click()
 void frmMirdal::mnuR_Click(short index)
 {
     switch (index) {
-    case 0:
+    case RegistryRead:
         ListRegisteredLibraries();
         break;
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 8:
+    case RegistryUserRegister:
+    case RegistryUserUnregister:
+    case RegistryAdminRegister:
+    case RegistryAdminUnregister:
+    case RegistryExport:
+    case RegistryUndo:
         // The Registry menu stays open during a run and while its panel is up: these runs start only from idle.
-        if (IsBusy)
-            break;
         StartRun([&] {
-            if (index == 6)
+            if (index == RegistryExport)
                 ExportRegistration();
-            else if (index == 8)
+            else if (index == RegistryUndo)
                 UndoRegistration();
-            else if (index >= 4)
-                RunRegistration(index == 4, RegistrationTarget::Administrator);
+            else if (index == RegistryAdminRegister || index == RegistryAdminUnregister)
+                RunRegistration(index == RegistryAdminRegister, RegistrationTarget::Administrator);
             else
-                RunRegistration(index == 2, RegistrationTarget::CurrentUser);
+                RunRegistration(index == RegistryUserRegister, RegistrationTarget::CurrentUser);
+            // A run leaves the window busy; a cancelled dialog or an empty list left the library list as it was.
+            if (IsBusy())
+                ListRegisteredLibraries();
         });
-        // A run leaves the window busy; a cancelled dialog or an empty list left the library list as it was.
-        if (IsBusy)
-            ListRegisteredLibraries();
         break;
     }
     UpdateCommandState();
@@ -100,9 +89,9 @@ void frmMirdal::mnuReg_Click()
     mnuReg.Enable(IDM_R0, btnRegRead.Enabled());
     // Registering for the current user or as administrator and exporting take the same selection as registering.
     for (UINT item : {IDM_R2, IDM_R3, IDM_R4, IDM_R5, IDM_R6})
-        mnuReg.Enable(item, btnReg.Enabled() && !IsBusy);
+        mnuReg.Enable(item, btnReg.Enabled() && !IsBusy());
     // Undo needs no selection: what it undoes is in the journal.
-    mnuReg.Enable(IDM_R8, !IsBusy);
+    mnuReg.Enable(IDM_R8, !IsBusy());
 }
 
 void frmMirdal::mnuV_Click(short index)
@@ -149,7 +138,7 @@ void frmMirdal::tlbMirdal_ButtonDropDown(const platform::ToolButton& button)
 // While a run holds the View menu disabled, neither the View arrow nor a right click opens it.
 void frmMirdal::ShowViewMenu(POINT screen)
 {
-    if (mnuMain.IsPositionEnabled(ViewMenuPosition))
+    if (!IsBusy())
         mnuView.TrackPopup(hwnd_, screen);
 }
 
@@ -187,10 +176,10 @@ void frmMirdal::ShowFileListMenu(int row, POINT screen)
     if (row < 0)
         return ShowViewMenu(screen);
     // While a run holds the File menu disabled, its pop-up is not offered either.
-    if (!lsvFile.IsSelected(row) || !mnuMain.IsPositionEnabled(FileMenuPosition))
+    if (!lsvFile.IsSelected(row) || IsBusy())
         return;
-    platform::Menu::RemovedItem quit = mnuFile.RemoveAt(QuitPosition);
-    platform::Menu::RemovedItem separator = mnuFile.RemoveAt(QuitSeparatorPosition);
+    platform::Menu::RemovedItem quit = mnuFile.RemoveAt(FileQuit);
+    platform::Menu::RemovedItem separator = mnuFile.RemoveAt(FileQuitSeparator);
     // The chosen command runs before the pop-up returns, so the items come back only afterwards. The
     // window may be gone by then, and this object with it: only the copied handle is read.
     HWND hwnd = hwnd_;
@@ -198,8 +187,8 @@ void frmMirdal::ShowFileListMenu(int row, POINT screen)
     if (command && ::IsWindow(hwnd))
         ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
     if (::IsWindow(hwnd)) {
-        mnuFile.InsertAt(QuitSeparatorPosition, separator);
-        mnuFile.InsertAt(QuitPosition, quit);
+        mnuFile.InsertAt(FileQuitSeparator, separator);
+        mnuFile.InsertAt(FileQuit, quit);
     }
 }
 

@@ -104,7 +104,7 @@ void frmMirdal::cmdClose_Click()
     mnuMain.EnablePosition(FileMenuPosition, true);
     mnuMain.EnablePosition(ViewMenuPosition, true);
     ::DrawMenuBar(hwnd_);
-    IsBusy = false;
+    runState = RunState::Idle;
     // The hidden panel took the focus with it: it goes back where it was before the run.
     HWND focus = focusBeforeRun_;
     if (!focus || !::IsWindow(focus) || !::IsWindowVisible(focus) || !::IsWindowEnabled(focus))

@@ -103,7 +103,7 @@ void frmMirdal::ShowRememberedPath(const std::wstring& path)
 
 bool frmMirdal::Form_QueryUnload(int unloadMode)
 {
-    if (unloadMode != 0 || !IsBusy)
+    if (unloadMode != 0 || !IsBusy())
         return false;
     platform::ShowMessage(hwnd_, Text(IDS_MSG_BUSY), Text(IDS_TITLE), MB_OK | MB_ICONEXCLAMATION);
     return true;

@@ -293,7 +293,7 @@ void frmMirdal::ReportFailure(unsigned long code, const std::wstring& descriptio
 bool frmMirdal::PreTranslateMessage(MSG& msg)
 {
     // Ctrl+Q belongs to the File menu: while a run holds that menu disabled, it does nothing.
-    if (accelerators_ && mnuMain.IsPositionEnabled(FileMenuPosition)
+    if (accelerators_ && !IsBusy()
         && ::TranslateAcceleratorW(hwnd_, accelerators_, &msg))
         return true;
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && !tabOrder_.empty()

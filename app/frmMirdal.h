@@ -106,6 +106,8 @@ public:
     // administrator rights, when the window has none.
     enum class RegistrationTarget { Registry, CurrentUser, RegFile, Administrator };
     void BeginReport();
+    // The run's end: the panel's close button is enabled and the run is Finished.
+    void EndReport();
     // The tree and both lists, which the result panel covers while it is up.
     void EnableCoveredPanes(bool enabled);
     void RunRegistration(bool o_Register, RegistrationTarget target = RegistrationTarget::Registry,
@@ -134,10 +136,26 @@ public:
     // Window-level state.
     platform::ToolButton btnReg, btnUnreg, btnRegRead, btnRegBat, btnView;
     platform::StatusPanel pnlFCount, pnlPath;
-    bool IsBusy = false;
+    // A run or batch writing: Running while it goes, Finished while its panel stays up, Idle once
+    // "閉じる" hid it. The only record of it: the menus, the toolbar and the commands read this.
+    enum class RunState { Idle, Running, Finished };
+    RunState runState = RunState::Idle;
+    bool IsBusy() const { return runState != RunState::Idle; }
 
     // Positions of the top-level menus in the menu bar.
     static constexpr int FileMenuPosition = 0, RegistryMenuPosition = 1, ViewMenuPosition = 2;
+    // Positions of the items in the File and Registry menus, which are also the indexes that mnuF_Click
+    // and mnuR_Click take (each item's id is its menu's first id plus its position).
+    enum FileItem : short { FileRegister = 0, FileUnregister = 1, FileBatch = 3, FileQuitSeparator = 4, FileQuit = 5 };
+    enum RegistryItem : short {
+        RegistryRead = 0,
+        RegistryUserRegister = 2,
+        RegistryUserUnregister = 3,
+        RegistryAdminRegister = 4,
+        RegistryAdminUnregister = 5,
+        RegistryExport = 6,
+        RegistryUndo = 8,
+    };
 
     unsigned Dpi() const;
     double TwipsPerPixel() const;
@@ -218,7 +236,6 @@ private:
     bool listingComplete_ = false;
     // The folder last listed, whose files the list shows; empty until one could be.
     std::wstring shownFolder_;
-    bool runGoing_ = false;
     HWND focusBeforeRun_ = nullptr;
     std::vector<HWND> tabOrder_;
     // Parts whose types live in their own folders, which also say how each goes.

@@ -2,8 +2,8 @@
 #include "app/Texts.h"
 #include "app/resource.h"
 #include "browse/pure/FileTip.h"
-#include "register/ImageFile.h"
-#include "register/LoadFailure.h"
+#include "pe/ImageFile.h"
+#include "pe/LoadFailure.h"
 #include <algorithm>
 #include <condition_variable>
 #include <cwchar>

@@ -108,5 +108,5 @@ void frmMirdal::CreateBatchFiles()
         log.Append(Text(IDS_LOG_BATCH_DONE));
     };
     RunToFinalSteps(log, run, [&](const platform::Failure& failure) { ReportFailure(failure.Code(), failure.Description()); },
-                    [&] { cmdClose.Enable(true); });
+                    [&] { EndReport(); });
 }

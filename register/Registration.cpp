@@ -6,8 +6,8 @@
 #include "platform/Module.h"
 #include "platform/Prompt.h"
 #include "register/HostProcess.h"
-#include "register/ImageFile.h"
-#include "register/LoadFailure.h"
+#include "pe/ImageFile.h"
+#include "pe/LoadFailure.h"
 #include "register/LogWriter.h"
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
@@ -74,7 +74,7 @@ void frmMirdal::PartDeleter::operator()(RegistrationHosts* hosts) const noexcept
 
 void frmMirdal::BeginReport()
 {
-    IsBusy = true;
+    runState = RunState::Running;
     txtRes.Clear();
     // In front of everything, the toolbar and status bar included, so that "close" can be reached.
     ::SetWindowPos(picRes.Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
@@ -85,6 +85,12 @@ void frmMirdal::BeginReport()
     // What the panel covers takes no keys or clicks meanwhile: they go to the log, which can be read and scrolled.
     EnableCoveredPanes(false);
     txtRes.Focus();
+}
+
+void frmMirdal::EndReport()
+{
+    cmdClose.Enable(true);
+    runState = RunState::Finished;
 }
 
 void frmMirdal::EnableCoveredPanes(bool enabled)
@@ -187,7 +193,7 @@ void frmMirdal::RunInPanel(const std::function<void(LogWriter&, const std::funct
         if (libraryScan_)
             libraryScan_->Invalidate();
         lsvReg.DeleteAllItems();
-        cmdClose.Enable(true);
+        EndReport();
     });
 }
 

@@ -194,15 +194,6 @@ void RegistrationHost::End()
 
 HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& path, const std::function<void()>& pump)
 {
-    // A window that processes its events meanwhile could ask again before the answer came.
-    if (calling_)
-        platform::ThrowFailure(ERROR_BUSY);
-    struct Calling {
-        bool& flag;
-        explicit Calling(bool& f) : flag(f) { flag = true; }
-        ~Calling() { flag = false; }
-    } calling(calling_);
-
     const bool starting = !process_;
     if (starting) {
         if (DWORD error = elevated_ ? StartElevated(pump) : Start()) {

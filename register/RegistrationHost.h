@@ -48,7 +48,8 @@ public:
     HostOutcome Call(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump);
     bool Running() const { return static_cast<bool>(process_); }
     const std::wstring& Executable() const { return executable_; }
-    bool Calling() const { return calling_; }
+    // A file's request or answer is on its way: the window's run, which never asks twice at once, waits on it.
+    bool Calling() const { return pending_; }
     DWORD ProcessId() const { return process_ ? ::GetProcessId(process_.get()) : 0; }
     // Ends the host: it leaves by itself when its pipe closes, else it is terminated.
     void End();
@@ -75,7 +76,6 @@ private:
     platform::UniqueFile pipe_;
     OVERLAPPED overlapped_{};
     bool pending_ = false;
-    bool calling_ = false;
     std::vector<std::uint8_t> buffer_;
     bool elevated_ = false;
     HWND owner_ = nullptr;

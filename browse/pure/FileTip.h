@@ -1,6 +1,6 @@
 #pragma once
 // The info tip of a file list row: what the file's headers and version resource say, read without running it.
-#include "register/pure/PeImage.h"
+#include "pe/pure/PeImage.h"
 #include <functional>
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #pragma once
 // Which registration host a file goes to, decided from its PE headers alone, before anything runs it.
-#include "register/pure/PeImage.h"
+#include "pe/pure/PeImage.h"
 
 enum class HostRoute {
     X86Host,         // a 32-bit server: the 32-bit host

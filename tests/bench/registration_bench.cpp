@@ -1,6 +1,7 @@
 // How much faster one registration run over 50 files, each written in the journal, is than 50 regsvr32
 // processes on the same files (goal: at least 8 times, with the registration host kept from run to run;
-// the first run, which starts the host, is reported apart). Writes to the registry: run it in a prefix of its own, e.g.
+// the first run, which starts the host, is reported apart), and how far it stays from the bare loop of
+// the same calls in one process. Writes to the registry: run it in a prefix of its own, e.g.
 // MIRDAL_TEST_PREFIX=/tmp/regbench-prefix tests/wine-run.sh build/bin/registration_bench.exe
 #include "TestSupport.h"
 #include "Timing.h"
@@ -55,6 +56,22 @@ size_t Count(const std::wstring& text, const std::wstring& part)
     return count;
 }
 
+// The limit: the same calls in this one process, with no host, pipe, capture or journal between them.
+double BareLoop(const std::vector<std::wstring>& paths, bool registering, int& succeeded)
+{
+    const char* entry = registering ? "DllRegisterServer" : "DllUnregisterServer";
+    return Seconds([&] {
+        for (const std::wstring& path : paths) {
+            HMODULE module = ::LoadLibraryW(path.c_str());
+            if (!module)
+                continue;
+            auto call = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(::GetProcAddress(module, entry));
+            succeeded += call && SUCCEEDED(call());
+            ::FreeLibrary(module);
+        }
+    });
+}
+
 } // namespace
 
 int wmain()
@@ -83,7 +100,7 @@ int wmain()
     // Every file handled, or the time means nothing. The copies share one library, so only the first
     // of them unregisters it; the others find it gone and report a failure.
     bool ok = Check(window->lsvFile.SelectedCount() == kFiles, "all files listed and selected");
-    std::vector<double> runRegister, runUnregister, toolRegister, toolUnregister;
+    std::vector<double> runRegister, runUnregister, toolRegister, toolUnregister, bareRegister, bareUnregister;
     for (int round = 0; round < kRounds && ok; ++round) {
         for (bool registering : {true, false}) {
             double seconds = Seconds([&] { window->RunRegistration(registering); });
@@ -110,6 +127,12 @@ int wmain()
                  && Check(!registering || succeeded == kFiles, "regsvr32 registered every file")
                  && Check(Registered() == registering, "the registry after regsvr32");
         }
+        for (bool registering : {true, false}) {
+            int succeeded = 0;
+            (registering ? bareRegister : bareUnregister).push_back(BareLoop(paths, registering, succeeded));
+            ok = ok && Check(!registering || succeeded == kFiles, "the bare loop registered every file")
+                 && Check(Registered() == registering, "the registry after the bare loop");
+        }
     }
     ::DestroyWindow(window->Hwnd());
     testing_support::Pump();
@@ -134,6 +157,10 @@ int wmain()
     std::printf("ratio %.1fx (register %.1fx, unregister %.1fx); goal 8x with the journal: %s\n", tool / run,
                 Median(toolRegister) / Median(runRegister), Median(toolUnregister) / Median(runUnregister),
                 tool / run >= 8 ? "met" : "NOT met");
+    const double bare = Median(bareRegister) + Median(bareUnregister);
+    std::printf("bare loop in one process (LoadLibrary, the entry, FreeLibrary): register %.3f s, unregister %.3f s; "
+                "the run takes %.1fx its time\n",
+                Median(bareRegister), Median(bareUnregister), run / bare);
     std::printf("cold first run (host started): register %.3f s, unregister %.3f s, %.1fx regsvr32\n", coldRegister,
                 coldUnregister, tool / (coldRegister + coldUnregister));
     return 0;

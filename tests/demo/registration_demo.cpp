@@ -29,7 +29,7 @@ int wmain(int argc, wchar_t** argv)
     window->cmdClose_Click();
     wait(seconds);
     window->tlbMirdal_ButtonClick(window->btnUnreg);
-    window->IsBusy = false;
+    window->runState = frmMirdal::RunState::Idle;
     ::DestroyWindow(window->Hwnd());
     return 0;
 }

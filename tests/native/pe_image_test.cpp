@@ -1,9 +1,9 @@
 // The PE reader over real images built by the cross compilers, and over every corruption of them.
 #include "browse/pure/FileTip.h"
-#include "register/pure/Dependencies.h"
-#include "register/pure/DllSearch.h"
-#include "register/pure/Runtimes.h"
-#include "register/pure/PeImage.h"
+#include "pe/pure/Dependencies.h"
+#include "pe/pure/DllSearch.h"
+#include "pe/pure/Runtimes.h"
+#include "pe/pure/PeImage.h"
 
 #include <gtest/gtest.h>
 #include <fstream>

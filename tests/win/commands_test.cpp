@@ -227,7 +227,7 @@ TEST_F(CommandsTest, TheViewButtonCyclesTheStylesAndItsArrowOpensTheViewMenuBelo
     EXPECT_EQ(watch.popups[0].corner, ToScreen(bar, {view.left, view.bottom}));
 
     // While a run holds the View menu disabled, the arrow opens nothing, as a right click does.
-    window->mnuMain.EnablePosition(frmMirdal::ViewMenuPosition, false);
+    window->runState = frmMirdal::RunState::Running;
     ClickAt(bar, arrow);
     EXPECT_EQ(watch.popups.size(), 1u);
 }
@@ -323,7 +323,7 @@ TEST_F(CommandsTest, RegisterAndUnregisterRescanAfterTheRunAndBatchWritingDoesNo
     EXPECT_TRUE(prompter.messages.empty());
 }
 
-TEST_F(CommandsTest, TabFollowsTheControlsAndCtrlQQuitsEvenWhileBusyUnlessTheFileMenuIsDisabled)
+TEST_F(CommandsTest, TabFollowsTheControlsAndCtrlQQuitsOnlyOnceThePanelIsClosed)
 {
     HWND tree = window->trvDir.Hwnd(), files = window->lsvFile.Hwnd(), libraries = window->lsvReg.Hwnd();
     HWND bar = window->tlbMirdal.Hwnd(), close = window->cmdClose.Hwnd(), log = window->txtRes.Hwnd();
@@ -355,10 +355,9 @@ TEST_F(CommandsTest, TabFollowsTheControlsAndCtrlQQuitsEvenWhileBusyUnlessTheFil
     ctrlQ();
     ASSERT_TRUE(::IsWindow(hwnd));
 
-    // Ctrl+Q is the program's own close: never refused, even while busy, and the settings are saved.
+    // Once the panel is closed, Ctrl+Q closes and the settings are saved.
     window->cmdClose_Click();
     window->mnuV_Click(1);
-    window->IsBusy = true;
     std::wstring path = window->pnlPath.Text();
     EXPECT_TRUE(ctrlQ());
     EXPECT_FALSE(::IsWindow(hwnd));

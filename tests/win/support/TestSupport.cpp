@@ -204,7 +204,7 @@ void WindowTest::SetUp()
 void WindowTest::TearDown()
 {
     if (window && ::IsWindow(window->Hwnd())) {
-        window->IsBusy = false;
+        window->runState = frmMirdal::RunState::Idle;
         ::DestroyWindow(window->Hwnd());
     }
     DropQuit();
@@ -269,7 +269,7 @@ std::string WindowTest::RunState() const
 {
     const platform::Menu& bar = window->mnuMain;
     std::string state;
-    for (auto [name, on] : {std::pair{"busy", window->IsBusy}, {"panel", window->picRes.IsVisible()}, {"close", window->cmdClose.IsEnabled()},
+    for (auto [name, on] : {std::pair{"busy", window->IsBusy()}, {"panel", window->picRes.IsVisible()}, {"close", window->cmdClose.IsEnabled()},
                             {"toolbar", window->tlbMirdal.IsEnabled()}, {"file", bar.IsPositionEnabled(frmMirdal::FileMenuPosition)},
                             {"view", bar.IsPositionEnabled(frmMirdal::ViewMenuPosition)}})
         state += (state.empty() ? "" : " ") + std::string(on ? "" : "!") + name;

@@ -1,7 +1,7 @@
 #pragma once
 // Why a server is not loaded, or why its load failed, in one line of the log: down to the missing
 // DLL or function and the chain of imports that needs it, and what to install.
-#include "register/pure/PeImage.h"
+#include "pe/pure/PeImage.h"
 #include <optional>
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 // Where the loader would look for the DLLs an image imports, decided without the file system.
-#include "register/pure/PeImage.h"
+#include "pe/pure/PeImage.h"
 #include <functional>
 #include <string>
 #include <string_view>

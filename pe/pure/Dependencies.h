@@ -1,7 +1,7 @@
 #pragma once
 // Whether the DLLs an image imports give it every function it takes from them, down the chain of
 // their own imports, decided from their export tables without loading anything.
-#include "register/pure/PeImage.h"
+#include "pe/pure/PeImage.h"
 #include <cstddef>
 #include <functional>
 #include <optional>

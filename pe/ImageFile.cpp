@@ -1,6 +1,6 @@
-#include "register/ImageFile.h"
+#include "pe/ImageFile.h"
 #include "platform/Module.h"
-#include "register/pure/DllSearch.h"
+#include "pe/pure/DllSearch.h"
 #include "platform/UniqueHandle.h"
 #include <windows.h>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "register/pure/DllSearch.h"
+#include "pe/pure/DllSearch.h"
 
 namespace pe {
 

@@ -1,5 +1,5 @@
-#include "register/pure/Dependencies.h"
-#include "register/pure/DllSearch.h"
+#include "pe/pure/Dependencies.h"
+#include "pe/pure/DllSearch.h"
 #include <charconv>
 #include <deque>
 

@@ -1,4 +1,4 @@
-#include "register/pure/PeImage.h"
+#include "pe/pure/PeImage.h"
 #include <algorithm>
 #include <map>
 

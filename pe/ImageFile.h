@@ -1,7 +1,7 @@
 #pragma once
 // The PE facts of a file on disk, and the DLLs it needs as the loader would find them.
-#include "register/pure/Dependencies.h"
-#include "register/pure/PeImage.h"
+#include "pe/pure/Dependencies.h"
+#include "pe/pure/PeImage.h"
 #include <memory>
 #include <optional>
 #include <string>

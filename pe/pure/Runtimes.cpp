@@ -1,4 +1,4 @@
-#include "register/pure/Runtimes.h"
+#include "pe/pure/Runtimes.h"
 #include <string>
 
 namespace pe {

@@ -1,9 +1,9 @@
-#include "register/LoadFailure.h"
+#include "pe/LoadFailure.h"
 #include "app/Texts.h"
 #include "app/resource.h"
 #include "platform/Failure.h"
-#include "register/ImageFile.h"
-#include "register/pure/Runtimes.h"
+#include "pe/ImageFile.h"
+#include "pe/pure/Runtimes.h"
 #include <windows.h>
 
 namespace {
