@@ -4,7 +4,6 @@
 #include "pe/pure/DllSearch.h"
 #include "pe/pure/Runtimes.h"
 #include "pe/pure/PeImage.h"
-#include "app/resource.h"
 
 #include <gtest/gtest.h>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include <set>
 
 using Bytes = std::vector<std::uint8_t>;
+using Names = std::set<std::string>;
 
 namespace {
 
@@ -23,10 +23,8 @@ struct Sample {
     std::uint16_t code;
     bool server; // exports both entries and a forwarder, imports user32 too and carries a TYPELIB resource
 };
-constexpr Sample kSamples[] = {{"pe_x64_server.dll", pe::Machine::X64, 0x8664, true},
-                               {"pe_x64_bare.dll", pe::Machine::X64, 0x8664, false},
-                               {"pe_x86_server.dll", pe::Machine::X86, 0x014C, true},
-                               {"pe_x86_bare.dll", pe::Machine::X86, 0x014C, false}};
+constexpr Sample kSamples[] = {{"pe_x64_server.dll", pe::Machine::X64, 0x8664, true}, {"pe_x64_bare.dll", pe::Machine::X64, 0x8664, false},
+                               {"pe_x86_server.dll", pe::Machine::X86, 0x014C, true}, {"pe_x86_bare.dll", pe::Machine::X86, 0x014C, false}};
 
 Bytes Load(const char* file)
 {
@@ -46,17 +44,6 @@ pe::ImageFacts ReadExact(const std::uint8_t* data, size_t length)
     return pe::ReadImage(copy);
 }
 
-std::set<std::string> Lower(const std::vector<std::string>& names)
-{
-    std::set<std::string> lower;
-    for (std::string name : names) {
-        for (char& c : name)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        lower.insert(name);
-    }
-    return lower;
-}
-
 } // namespace
 
 TEST(PeImage, ReadsWhatRealImagesHold)
@@ -73,14 +60,15 @@ TEST(PeImage, ReadsWhatRealImagesHold)
         EXPECT_EQ(facts.Exports("DllUnregisterServer"), sample.server);
         EXPECT_FALSE(facts.Exports("dllregisterserver"));
         EXPECT_EQ(facts.exports.size(), sample.server ? 3u : 0u);
-        using Names = std::set<std::string>;
         std::vector<std::string> dlls, functions;
         for (const pe::ImportedDll& dll : facts.imports) {
             dlls.push_back(dll.name);
+            for (char& c : dlls.back())
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             for (const pe::ImportedFunction& function : dll.functions)
                 functions.push_back(function.name);
         }
-        EXPECT_EQ(Lower(dlls), (sample.server ? Names{"kernel32.dll", "user32.dll"} : Names{"kernel32.dll"}));
+        EXPECT_EQ(Names(dlls.begin(), dlls.end()), (sample.server ? Names{"kernel32.dll", "user32.dll"} : Names{"kernel32.dll"}));
         EXPECT_EQ(Names(functions.begin(), functions.end()),
                   (sample.server ? Names{"GetTickCount", "MessageBeep"} : Names{"GetTickCount"}));
         EXPECT_EQ(facts.hasTypeLib, sample.server);
@@ -101,11 +89,6 @@ TEST(PeImage, ReadsWhatRealImagesHold)
             EXPECT_EQ(pe::ReadImage(other).machine, machine);
             EXPECT_EQ(pe::ReadImage(other).exports, facts.exports);
         }
-        // A .NET assembly is known by its CLR header, the 15th data directory.
-        Bytes managed = image;
-        size_t clrAt = machineAt + 20 + (sample.machine == pe::Machine::X64 ? 112 : 96) + 14 * 8;
-        managed[clrAt] = managed[clrAt + 4] = 0x48;
-        EXPECT_TRUE(pe::ReadImage(managed).hasClrHeader);
     }
     const char text[] = "MZ not really an image";
     EXPECT_EQ(ReadExact(reinterpret_cast<const std::uint8_t*>(text), sizeof text).machine, pe::Machine::NotPe);
@@ -151,24 +134,11 @@ TEST(DllSearch, MissingDllsAreThoseNoFolderHolds)
     EXPECT_EQ(pe::SystemFolderFor(Machine::X64, true, true), SystemFolder::System32);
     EXPECT_EQ(pe::SystemFolderFor(Machine::X64, false, true), SystemFolder::SysNative);
 
-    EXPECT_EQ(pe::SplitSearchPath(L"C:\\a;;\"C:\\b c\";C:\\d\\;"),
-              (std::vector<std::wstring>{L"C:\\a", L"C:\\b c", L"C:\\d\\"}));
+    EXPECT_EQ(pe::SplitSearchPath(L"C:\\a;;\"C:\\b c\";C:\\d\\;"), (std::vector<std::wstring>{L"C:\\a", L"C:\\b c", L"C:\\d\\"}));
 }
 
-TEST(FileTip, OneLinePerFactAndNeverPastTheBuffer)
+TEST(FileTip, NeverWrittenPastTheBufferNorThroughAPair)
 {
-    auto text = [](unsigned id) { return L"<" + std::to_wstring(id) + L">"; };
-    FileTipFacts facts;
-    EXPECT_EQ(ComposeFileTip(facts, text), text(IDS_TIP_UNREADABLE));
-    facts.readable = true;
-    EXPECT_EQ(ComposeFileTip(facts, text), text(IDS_TIP_MACHINE) + text(IDS_TIP_NOT_PE));
-    facts = {true, pe::Machine::X86, 0x14C, true, false, true, L"1.2.3.4", L"Grid", {L"a.dll", L"b.dll"}};
-    EXPECT_EQ(ComposeFileTip(facts, text), L"<150>x86\r\nDllRegisterServer: <154>\r\nDllUnregisterServer: <155>\r\n"
-                                           L"<156><154>\r\n<157>1.2.3.4\r\n<158>Grid\r\n<159>a.dll, b.dll");
-    facts = {true, pe::Machine::Other, 0x1C4, false, false, false, L"", L"", {}};
-    EXPECT_EQ(ComposeFileTip(facts, text), L"<150><152> (0x01C4)\r\nDllRegisterServer: <155>\r\n"
-                                           L"DllUnregisterServer: <155>\r\n<156><155>\r\n<159><155>");
-
     // A guard character after the stated size must survive every write.
     wchar_t buffer[8];
     auto write = [&](std::wstring_view tip, int size, const wchar_t* before, bool append) {
@@ -258,15 +228,13 @@ TEST(Runtimes, EachFamilyNamesItsRuntime)
 {
     using pe::RuntimeFamily::VisualBasic, pe::RuntimeFamily::VisualCpp;
     const std::pair<const wchar_t*, std::optional<pe::Runtime>> cases[] = {
-        {L"MSVBVM60.DLL", pe::Runtime{VisualBasic, L"6.0"}}, {L"msvbvm50.dll", pe::Runtime{VisualBasic, L"5.0"}},
-        {L"MSVCR70.dll", pe::Runtime{VisualCpp, L"2002"}},   {L"msvcr120.dll", pe::Runtime{VisualCpp, L"2013"}},
-        {L"MSVCP71.dll", pe::Runtime{VisualCpp, L"2003"}},   {L"msvcp140_1.dll", pe::Runtime{VisualCpp, L"2015-2022"}},
-        {L"VCRUNTIME140_1.dll", pe::Runtime{VisualCpp, L"2015-2022"}}, {L"mfc140u.dll", pe::Runtime{VisualCpp, L"2015-2022"}},
-        {L"MFC80JPN.DLL", pe::Runtime{VisualCpp, L"2005"}},  {L"mfcm90.dll", pe::Runtime{VisualCpp, L"2008"}},
-        {L"ATL100.DLL", pe::Runtime{VisualCpp, L"2010"}},    {L"vcomp110.dll", pe::Runtime{VisualCpp, L"2012"}},
-        {L"msvcr120d.dll", std::nullopt}, {L"vcruntime140d.dll", std::nullopt}, {L"mfc140ud.dll", std::nullopt},
-        {L"msvcrt.dll", std::nullopt},    {L"MFC42.DLL", std::nullopt},         {L"atl.dll", std::nullopt},
-        {L"msvcr99.dll", std::nullopt},   {L"kernel32.dll", std::nullopt}};
+        {L"MSVBVM60.DLL", pe::Runtime{VisualBasic, L"6.0"}}, {L"msvcr120.dll", pe::Runtime{VisualCpp, L"2013"}},
+        {L"msvcp140_1.dll", pe::Runtime{VisualCpp, L"2015-2022"}}, {L"VCRUNTIME140_1.dll", pe::Runtime{VisualCpp, L"2015-2022"}},
+        {L"mfc140u.dll", pe::Runtime{VisualCpp, L"2015-2022"}}, {L"MFC80JPN.DLL", pe::Runtime{VisualCpp, L"2005"}},
+        {L"mfcm90.dll", pe::Runtime{VisualCpp, L"2008"}}, {L"ATL100.DLL", pe::Runtime{VisualCpp, L"2010"}},
+        {L"vcomp110.dll", pe::Runtime{VisualCpp, L"2012"}}, {L"msvcr120d.dll", std::nullopt}, {L"vcruntime140d.dll", std::nullopt},
+        {L"mfc140ud.dll", std::nullopt}, {L"msvcrt.dll", std::nullopt}, {L"MFC42.DLL", std::nullopt}, {L"atl.dll", std::nullopt},
+        {L"msvcr99.dll", std::nullopt}, {L"kernel32.dll", std::nullopt}};
     for (const auto& [dll, runtime] : cases)
         EXPECT_EQ(pe::RuntimeOf(dll), runtime) << std::string(dll, dll + std::wcslen(dll));
 }

@@ -1,6 +1,9 @@
+#include "register/pure/Journal.h"
 #include "register/pure/RegFileText.h"
+#include "registry/pure/TypeLibText.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 namespace {
 
@@ -13,6 +16,19 @@ std::vector<std::uint8_t> Utf16(const std::wstring& text, bool terminated = true
 RegValue Sz(const std::wstring& name, const std::wstring& text) { return {name, kRegSz, Utf16(text)}; }
 
 std::wstring Values(const std::vector<RegValue>& values) { return RegKeysText({{L"HKEY_CLASSES_ROOT\\K", values}}); }
+
+const std::wstring kLib = L"HKEY_CLASSES_ROOT\\TypeLib\\{L}";
+
+// A registration over an older one of the same version, beside a sibling version it never touches.
+JournalEntry Registration()
+{
+    JournalEntry entry{L"C:\\サーバー\\a \"b\".dll", 32, -2147024891, {kLib + L"\\1.0", L"HKEY_CLASSES_ROOT\\CLSID\\{C}"}, {}, {}};
+    entry.before = {{kLib + L"\\1.0", {Sz(L"", L"Old")}}, {kLib + L"\\1.0\\FLAGS", {Sz(L"", L"4")}}};
+    entry.after = {{kLib + L"\\1.0", {Sz(L"", L"New"), {L"v\\\"", kRegDword, {1, 2, 3, 4}}}}, {kLib + L"\\1.0\\FLAGS", {Sz(L"", L"0")}},
+                   {kLib + L"\\1.0\\0\\win32", {Sz(L"", L"C:\\a.dll"), {L"bin", kRegBinary, std::vector<std::uint8_t>(40, 0xAB)}}},
+                   {L"HKEY_CLASSES_ROOT\\CLSID\\{C}\\InprocServer32", {Sz(L"", L"C:\\a.dll"), {L"m", kRegMultiSz, Utf16(L"x")}}}};
+    return entry;
+}
 
 } // namespace
 
@@ -29,15 +45,10 @@ TEST(RegKeysText, KeysWithSpacesAndNonAsciiNamesAndEscapedStrings)
 
 TEST(RegKeysText, EachTypeInTheFormRegeditWrites)
 {
-    EXPECT_EQ(Values({{L"d", kRegDword, {0x78, 0x56, 0x34, 0x12}},
-                      {L"d3", kRegDword, {1, 2, 3}},
-                      {L"b", kRegBinary, {0x00, 0xAB, 0xff}},
-                      {L"e", kRegBinary, {}},
-                      {L"x", kRegExpandSz, Utf16(L"%A%")},
-                      {L"m", kRegMultiSz, Utf16(std::wstring(L"a\0b\0", 4))},
-                      {L"n", kRegNone, {}},
-                      {L"q", kRegQword, {1, 0, 0, 0, 0, 0, 0, 0}},
-                      {L"big", 0x12345678, {7}}}),
+    EXPECT_EQ(Values({{L"d", kRegDword, {0x78, 0x56, 0x34, 0x12}}, {L"d3", kRegDword, {1, 2, 3}},
+                      {L"b", kRegBinary, {0x00, 0xAB, 0xff}}, {L"e", kRegBinary, {}},
+                      {L"x", kRegExpandSz, Utf16(L"%A%")}, {L"m", kRegMultiSz, Utf16(std::wstring(L"a\0b\0", 4))},
+                      {L"n", kRegNone, {}}, {L"q", kRegQword, {1, 0, 0, 0, 0, 0, 0, 0}}, {L"big", 0x12345678, {7}}}),
               L"[HKEY_CLASSES_ROOT\\K]\r\n\"d\"=dword:12345678\r\n\"d3\"=hex(4):01,02,03\r\n\"b\"=hex:00,ab,ff\r\n\"e\"=hex:\r\n"
               L"\"x\"=hex(2):25,00,41,00,25,00,00,00\r\n\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n\"n\"=hex(0):\r\n"
               L"\"q\"=hex(b):01,00,00,00,00,00,00,00\r\n\"big\"=hex(12345678):07\r\n\r\n");
@@ -45,11 +56,8 @@ TEST(RegKeysText, EachTypeInTheFormRegeditWrites)
 
 TEST(RegKeysText, StringsWithoutAnExactTextFormAreWrittenAsHex)
 {
-    EXPECT_EQ(Values({{L"odd", kRegSz, {0x41, 0x00, 0x00}},
-                      {L"nul", kRegSz, Utf16(std::wstring(L"a\0b", 3))},
-                      {L"open", kRegSz, Utf16(L"a", false)},
-                      {L"none", kRegSz, {}},
-                      {L"lf", kRegSz, Utf16(L"a\nb")}}),
+    EXPECT_EQ(Values({{L"odd", kRegSz, {0x41, 0x00, 0x00}}, {L"nul", kRegSz, Utf16(std::wstring(L"a\0b", 3))},
+                      {L"open", kRegSz, Utf16(L"a", false)}, {L"none", kRegSz, {}}, {L"lf", kRegSz, Utf16(L"a\nb")}}),
               L"[HKEY_CLASSES_ROOT\\K]\r\n\"odd\"=hex(1):41,00,00\r\n\"nul\"=hex(1):61,00,00,00,62,00,00,00\r\n"
               L"\"open\"=hex(1):61,00\r\n\"none\"=hex(1):\r\n\"lf\"=hex(1):61,00,0a,00,62,00,00,00\r\n\r\n");
 }
@@ -71,4 +79,117 @@ TEST(Utf16LeWithBom, ByteOrderMarkThenLittleEndianUnits)
 {
     EXPECT_EQ(Utf16LeWithBom(L"A\u30df\r\n"), (std::vector<std::uint8_t>{0xFF, 0xFE, 0x41, 0, 0xDF, 0x30, 0x0D, 0, 0x0A, 0}));
     EXPECT_EQ(Utf16LeWithBom(L"\U0001F600"), (std::vector<std::uint8_t>{0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE}));
+}
+
+TEST(Journal, ARunReadsBackAsWrittenAndAFileCutAnywhereButBetweenEntriesIsUnreadable)
+{
+    const JournalEntry entry = Registration();
+    JournalEntry unregistered = entry;
+    std::swap(unregistered.before, unregistered.after);
+    const std::wstring header = JournalRunHeader(L"2026-12-07 11:20:33", JournalKind::Unregister, JournalScope::CurrentUser);
+    const std::wstring first = JournalEntryText(entry), text = header + first + JournalEntryText(unregistered);
+    std::optional<JournalRun> run = ParseJournal(text + JournalUndoneLine(L"2026-12-08 09:00:00"));
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->time, L"2026-12-07 11:20:33");
+    EXPECT_TRUE(run->kind == JournalKind::Unregister && run->scope == JournalScope::CurrentUser && run->undone);
+    ASSERT_EQ(run->entries.size(), 2u);
+    for (const JournalEntry& read : run->entries)
+        EXPECT_TRUE(read.file == entry.file && read.view == 32 && read.code == entry.code && read.keys == entry.keys);
+    EXPECT_EQ(run->entries[0].before, entry.before);
+    EXPECT_EQ(run->entries[0].after, entry.after);
+    EXPECT_EQ(ParseJournalEntry(first)->after, entry.after);
+
+    for (size_t cut = 0; cut < text.size(); ++cut) {
+        std::optional<JournalRun> part = ParseJournal(text.substr(0, cut));
+        // An entry or the header ends in an empty line, without which it stands whole as well.
+        const bool atBoundary = std::ranges::any_of(std::initializer_list<size_t>{header.size(), header.size() + first.size(), text.size()},
+                                                    [&](size_t end) { return cut == end || cut + 2 == end; });
+        EXPECT_EQ(part.has_value(), atBoundary) << cut;
+    }
+    for (const std::wstring& garbled : {L"Mirdal journal 2" + text.substr(16), header + L"File: x\r\n", header + L"Kind: x\r\n"})
+        EXPECT_FALSE(ParseJournal(garbled));
+    EXPECT_FALSE(JournalTextOfBytes({0xFF, 0xFE, 0x41}));
+    EXPECT_EQ(JournalTextOfBytes({0xFF, 0xFE, 0x41, 0}), L"A");
+}
+
+TEST(Journal, UndoRestoresWhatIsStillAsTheRunLeftItKeepsWhatChangedAndRemovesOnlyKeysTheRunCreated)
+{
+    const JournalEntry entry = Registration();
+    // Since the run: FLAGS and the CLSID's "m" changed by hand.
+    std::vector<RegKeyRecord> present = entry.after;
+    present[1].values[0] = Sz(L"", L"2");
+    present[3].values[1] = {L"m", kRegMultiSz, Utf16(L"y")};
+    UndoPlan plan = PlanUndo(entry, present);
+    ASSERT_EQ(plan.writes.size(), 1u);
+    EXPECT_TRUE(plan.writes[0].key == kLib + L"\\1.0" && plan.writes[0].value == Sz(L"", L"Old"));
+    const std::wstring server = L"HKEY_CLASSES_ROOT\\CLSID\\{C}\\InprocServer32";
+    EXPECT_EQ(plan.kept, (std::vector<std::wstring>{server + L"\\m", kLib + L"\\1.0\\FLAGS\\@"}));
+    std::vector<std::wstring> removals;
+    for (const UndoPlan::Removal& removal : plan.removals)
+        removals.push_back(removal.key + L"|" + removal.name);
+    EXPECT_EQ(removals, (std::vector<std::wstring>{server + L"|", kLib + L"\\1.0|v\\\"", kLib + L"\\1.0\\0\\win32|",
+                                                   kLib + L"\\1.0\\0\\win32|bin"}));
+    // Deepest first; the 1.0 that existed before, and so the sibling versions' {L}, never among them.
+    EXPECT_EQ(plan.keysToRemove, (std::vector<std::wstring>{kLib + L"\\1.0\\0\\win32", kLib + L"\\1.0\\0", server,
+                                                            L"HKEY_CLASSES_ROOT\\CLSID\\{C}"}));
+
+    // Undoing the unregistration writes everything back; what stands as before already is left alone.
+    JournalEntry unregistered = entry;
+    std::swap(unregistered.before, unregistered.after);
+    unregistered.before.push_back({L"HKEY_CLASSES_ROOT\\CLSID\\{C}\\Bare", {}});
+    plan = PlanUndo(unregistered, {{kLib + L"\\1.0", {Sz(L"", L"New")}}, {kLib + L"\\1.0\\FLAGS", {Sz(L"", L"4")}}});
+    EXPECT_EQ(plan.writes.size(), 6u);
+    EXPECT_TRUE(plan.removals.empty() && plan.kept.empty() && plan.keysToRemove.empty());
+    EXPECT_EQ(plan.createdKeys, std::vector<std::wstring>{L"HKEY_CLASSES_ROOT\\CLSID\\{C}\\Bare"});
+}
+
+TEST(Journal, PerUserPathsAndOutermostKeys)
+{
+    EXPECT_EQ(PathInScope(L"HKEY_CLASSES_ROOT\\CLSID\\{C}", JournalScope::CurrentUser), L"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{C}");
+    EXPECT_EQ(PathInScope(L"HKEY_LOCAL_MACHINE\\Software\\X", JournalScope::CurrentUser), L"HKEY_CURRENT_USER\\Software\\X");
+    EXPECT_EQ(PathInScope(L"HKEY_LOCAL_MACHINE_X\\Y", JournalScope::CurrentUser), L"HKEY_LOCAL_MACHINE_X\\Y");
+    EXPECT_EQ(PathInScope(L"HKEY_CLASSES_ROOT\\CLSID", JournalScope::Administrator), L"HKEY_CLASSES_ROOT\\CLSID");
+    EXPECT_EQ(OutermostKeys({L"R\\a\\b", L"R\\A-x", L"R\\a", L"R\\ab", L"R\\A\\c"}), (std::vector<std::wstring>{L"R\\a", L"R\\ab", L"R\\A-x"}));
+}
+
+TEST(ConvertHexVersion, EachPartReadsAsHexadecimalUpToItsFirstNonHexCharacterWithin32Bits)
+{
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"", L""}, {L"3", L"3"}, {L"A.bC.0f", L"10.188.15"}, {L"1.2g", L"1.2"}, {L"1.x5", L"1.0"}, {L"1..2", L"1.0.2"},
+        {L"\uff11.0", L"0.0"}, // a full-width digit is no hex digit
+        {L"ffffffff.0", L"4294967295.0"}, {L"100000000.1", L"0.1"}, {L"1.ffffffffffffffffffff", L"1.0"}, {L"0000000000001.2", L"1.2"}};
+    for (auto [version, expected] : cases)
+        EXPECT_EQ(ConvertHexVersion(version), expected) << version;
+}
+
+TEST(GetVersionList, JoinsConvertedVersionsInReverse)
+{
+    EXPECT_EQ(GetVersionList({L"1.0", L"1.a", L"10.0"}), L"16.0/1.10/1.0");
+    EXPECT_EQ(GetVersionList({}), L"");
+    EXPECT_EQ(GetVersionList({L"1.0", L""}), L"/1.0");
+}
+
+TEST(RegisteredFileName, ThePartAfterTheLastBackslashPassingOverAResourceIndexAfterAFileName)
+{
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:\\Windows\\System32\\x.dll", L"x.dll"}, {L"x.dll", L"x.dll"}, {L"C:/dir/x.dll", L"C:/dir/x.dll"}, // only "\" separates
+        {L"C:\\dir\\", L""}, {L"C:\\lib\\x.dll\\2a", L"2a"}, // not all digits
+        {L"C:\\lib\\x.dll\\\uff13", L"\uff13"},             // a full-width digit is none
+        // Nothing that could be a file in front of the digits: the digits are the name.
+        {L"C:\\3", L"3"}, {L"C:\\lib\\\\3", L"3"}, {L"\\3", L"3"}};
+    for (auto [path, name] : cases)
+        EXPECT_EQ(RegisteredFileName(path), name) << path;
+    EXPECT_EQ(RegisteredFileName(L"C:\\Windows\\System32\\vbscript.dll\\3"), L"vbscript.dll");
+    EXPECT_EQ(RegisteredFilePath(L"C:\\Windows\\System32\\vbscript.dll\\3"), L"C:\\Windows\\System32\\vbscript.dll");
+}
+
+TEST(MergeLibraryKeys, EachLibraryOnceInRegistryOrderTheUsersWinning)
+{
+    using Keys = std::vector<LibraryKey>;
+    EXPECT_EQ(MergeLibraryKeys({L"{1}", L"{3}", L"{5}"}, {}), (Keys{{L"{1}", false}, {L"{3}", false}, {L"{5}", false}}));
+    EXPECT_EQ(MergeLibraryKeys({L"{1}", L"{3}", L"{5}"}, {L"{0}", L"{3}", L"{4}", L"{9}"}),
+              (Keys{{L"{0}", true}, {L"{1}", false}, {L"{3}", true}, {L"{4}", true}, {L"{5}", false}, {L"{9}", true}}));
+    // Letter case: the same library; and the registry's order, upper-cased ("A" < "_" < "}").
+    EXPECT_EQ(MergeLibraryKeys({L"{ab}", L"{B_}"}, {L"{AB}", L"{bA}", L"{b}"}),
+              (Keys{{L"{AB}", true}, {L"{bA}", true}, {L"{B_}", false}, {L"{b}", true}}));
 }

@@ -1,11 +1,14 @@
 // The registry readers and the registered-library scan against layouts built in a scratch
-// HKEY_CLASSES_ROOT, and the scan that remembers against changes made by Wine's reg.exe.
+// HKEY_CLASSES_ROOT, and the scan that remembers against changes made by Wine's reg.exe. Then what runs
+// in the registration host, tested in this process on the real registry: Pemrix32.dll through its exports,
+// with OLE left as each call found it, and the registry redirections for what the window's runs over a type
+// library do not reach: HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER and HKEY_USERS.
 #include "TestSupport.h"
-#include <algorithm>
+#include "register/RegistryRedirect.h"
+#include <thread>
 #include "registry/LibraryScan.h"
 #include "registry/RegistryReaders.h"
 #include "registry/pure/TypeLibText.h"
-#include "../fixtures/Fixtures.h"
 
 using namespace testing_support;
 using Lines = std::vector<std::wstring>;
@@ -38,28 +41,20 @@ TEST_F(RegistryReaders, GetEnumRegKeyListsSubKeysByNameAndGetRegDataReadsStringV
     const std::wstring longest(255, L'n'); // the longest name a key may have
     for (const std::wstring& key : Lines{L"empty", L"three\\c", L"three\\a", L"three\\B", L"long\\" + longest})
         ASSERT_TRUE(classes.Set(key));
-    Lines keys{L"stale", L"stale"};
-    EXPECT_EQ(GetEnumRegKey(classes.Root(), L"empty", keys), 0);
-    EXPECT_EQ(keys, Lines{L""});
-    EXPECT_EQ(GetEnumRegKey(HKEY_CLASSES_ROOT, L"three", keys), 3);
-    EXPECT_EQ(keys, (Lines{L"a", L"B", L"c"}));
-    EXPECT_EQ(GetEnumRegKey(classes.Root(), L"long", keys), 1);
-    EXPECT_EQ(keys, Lines{longest});
-    EXPECT_EQ(GetEnumRegKey(classes.Root(), L"missing", keys), -1);
-    EXPECT_EQ(keys, Lines{L""});
+    auto list = [](HKEY root, const wchar_t* key) { Lines keys{L"stale", L"stale"}; const LONG count = GetEnumRegKey(root, key, keys); return std::pair(count, keys); };
+    EXPECT_EQ(list(classes.Root(), L"empty"), std::pair(0L, Lines{L""}));
+    EXPECT_EQ(list(HKEY_CLASSES_ROOT, L"three"), std::pair(3L, Lines{L"a", L"B", L"c"}));
+    EXPECT_EQ(list(classes.Root(), L"long"), std::pair(1L, Lines{longest}));
+    EXPECT_EQ(list(classes.Root(), L"missing"), std::pair(-1L, Lines{L""}));
 
     // String values are read whole, nothing else is.
     using namespace std::literals;
     const std::wstring long300 = std::wstring(299, L'v') + L"!", bare(300, L'b');
     const struct { const wchar_t* name; DWORD type; std::wstring stored, read; } values[] = {
-        {L"", REG_SZ, L"\u30bf\u30a4\u30d7\0"s, L"\u30bf\u30a4\u30d7"},
-        {L"long", REG_SZ, long300 + L'\0', long300},
-        {L"expand", REG_EXPAND_SZ, L"%SystemRoot%\0"s, L"%SystemRoot%"},
-        {L"bare", REG_SZ, bare, bare}, // no terminating NUL
-        {L"inner", REG_SZ, L"ab\0cd\0"s, L"ab"},
-        {L"dword", REG_DWORD, L"AA"s, L""}, // 0x00410041
-        {L"binary", REG_BINARY, std::wstring(500, L'\x4141'), L""},
-    };
+        {L"", REG_SZ, L"\u30bf\u30a4\u30d7\0"s, L"\u30bf\u30a4\u30d7"}, {L"long", REG_SZ, long300 + L'\0', long300},
+        {L"expand", REG_EXPAND_SZ, L"%SystemRoot%\0"s, L"%SystemRoot%"}, {L"bare", REG_SZ, bare, bare}, // no terminating NUL
+        {L"inner", REG_SZ, L"ab\0cd\0"s, L"ab"}, {L"dword", REG_DWORD, L"AA"s, L""}, // 0x00410041
+        {L"binary", REG_BINARY, std::wstring(500, L'\x4141'), L""}};
     for (const auto& value : values)
         ASSERT_TRUE(classes.Set(L"k", value.name, value.type, value.stored.data(), value.stored.size() * sizeof(wchar_t)));
     for (const auto& value : values)
@@ -168,10 +163,8 @@ TEST_F(RememberingScan, ChangesFromAnyProcessShowAtTheNextScanAsAFreshWalkSeesTh
              const std::wstring newer = L"E:\\x.dll";
              ::RegSetKeyValueW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + two + L"\\2.0\\0\\" + other).c_str(), nullptr, REG_SZ, newer.c_str(),
                                static_cast<DWORD>((newer.size() + 1) * sizeof(wchar_t)));
-         }},
-        {"user's own, hiding the machine's", [&] { Register(userTypeLib, two, own, folder.Path() + L"x.dll"); }},
-        {"user's removed", [&] { Reg(L"delete " + Quoted(userTypeLib + L"\\" + two)); }},
-    };
+         }}, {"user's own, hiding the machine's", [&] { Register(userTypeLib, two, own, folder.Path() + L"x.dll"); }},
+        {"user's removed", [&] { Reg(L"delete " + Quoted(userTypeLib + L"\\" + two)); }}};
     for (const auto& [change, make] : changes) {
         make();
         const Lines held = RowLines(scan.Scan(files));
@@ -182,6 +175,93 @@ TEST_F(RememberingScan, ChangesFromAnyProcessShowAtTheNextScanAsAFreshWalkSeesTh
         if (std::string(change) == "user's own, hiding the machine's")
             EXPECT_EQ(std::ranges::count(held, L"Lib " + two + L"|1.0|" + folder.Path() + L"x.dll|" + two + L"|same"), 1);
     }
+}
+
+struct PemrixTest : testing::Test {
+    platform::UniqueModule dll{::LoadLibraryW((platform::ExecutableFolder() + L"Pemrix32.dll").c_str())};
+    void SetUp() override { ASSERT_TRUE(dll) << "cannot load Pemrix32.dll"; }
+    // Plain names: the exports must not carry stdcall decoration.
+    template <class Path> LONG Call(const char* name, Path path) const
+    {
+        auto entry = reinterpret_cast<LONG(WINAPI*)(Path)>(reinterpret_cast<void*>(::GetProcAddress(dll.get(), name)));
+        EXPECT_NE(entry, nullptr) << name << " is not exported under its plain name";
+        return entry ? entry(path) : 1;
+    }
+};
+
+TEST_F(PemrixTest, WideAndAnsiEntriesRegisterAndUnregisterTheTypeLibrary)
+{
+    TypeLibsCleared cleared{&fixtures::kFixtureSpace, &fixtures::kFixtureB};
+    const std::wstring wide = FixturePath(fixtures::kFixtureSpace.file), ansi = FixturePath(fixtures::kFixtureB.file);
+    EXPECT_EQ(Call("RegisterOleLibraryW", wide.c_str()), 0);
+    EXPECT_EQ(Call("RegisterOleLibrary", InCodePage(ansi).c_str()), 0);
+    EXPECT_WTEXT_EQ(wide + L"|" + ansi, RegisteredFile(fixtures::kFixtureSpace) + L"|" + RegisteredFile(fixtures::kFixtureB));
+    EXPECT_EQ(::GetModuleHandleW(wide.c_str()), nullptr) << "the server stays loaded after the call";
+    EXPECT_EQ(Call("UnRegisterOleLibraryW", wide.c_str()), 0);
+    EXPECT_EQ(Call("UnRegisterOleLibrary", InCodePage(ansi).c_str()), 0);
+    EXPECT_WTEXT_EQ(L"|", RegisteredFile(fixtures::kFixtureSpace) + L"|" + RegisteredFile(fixtures::kFixtureB));
+}
+
+TEST_F(PemrixTest, OleIsInitialisedForEachCallAndReleasedAfterIt)
+{
+    const std::wstring noEntry = FixturePath(fixtures::kFixtureNoEntry);
+    // A thread already in the multithreaded apartment cannot take OLE.
+    LONG inMta = 0;
+    std::thread([&] {
+        if (SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+            inMta = Call("RegisterOleLibraryW", noEntry.c_str());
+            ::CoUninitialize();
+        }
+    }).join();
+    EXPECT_EQ(inMta, -1);
+
+    // Every way out balances OleInitialize, or the thread would stay in its apartment.
+    std::vector<LONG> results;
+    std::thread([&] {
+        for (const std::wstring& path : {std::wstring(L"Z:\\nowhere\\missing.dll"), noEntry, FixturePath(fixtures::kFixtureDenied)})
+            results.push_back(Call("RegisterOleLibraryW", path.c_str()));
+        HRESULT afterwards = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        results.push_back(afterwards);
+        if (SUCCEEDED(afterwards))
+            ::CoUninitialize();
+    }).join();
+    EXPECT_EQ(results, (std::vector<LONG>{-2, -3, E_ACCESSDENIED, S_OK}));
+}
+
+const std::wstring kProbe = L"Software\\Mirdal Probe";
+
+bool CreateKey(HKEY root, const std::wstring& path)
+{
+    platform::UniqueKey key;
+    return ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) == ERROR_SUCCESS;
+}
+
+TEST(RegistryRedirect, ACaptureTakesEveryRootsKeysUnderTheirNamesAndThePerUserOneKeepsHklmInHkcu)
+{
+    std::vector<RegKeyRecord> records;
+    {
+        RegistryCapture capture;
+        // A key without values or sub-keys is kept.
+        EXPECT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kProbe + L"\\Empty"));
+        EXPECT_TRUE(CreateKey(HKEY_USERS, L".DEFAULT\\Mirdal Probe\\空 き"));
+        DWORD one = 1;
+        EXPECT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kProbe.c_str(), L"v", REG_DWORD, &one, sizeof one), ERROR_SUCCESS);
+        records = capture.Read();
+    }
+    EXPECT_WTEXT_EQ(L"[HKEY_LOCAL_MACHINE\\Software\\Mirdal Probe\\Empty]\r\n\r\n"
+                    L"[HKEY_CURRENT_USER\\Software\\Mirdal Probe]\r\n\"v\"=dword:00000001\r\n\r\n"
+                    L"[HKEY_USERS\\.DEFAULT\\Mirdal Probe\\空 き]\r\n\r\n", RegKeysText(records));
+    for (auto [root, path] : {std::pair{HKEY_LOCAL_MACHINE, kProbe}, {HKEY_CURRENT_USER, kProbe},
+                              {HKEY_USERS, L".DEFAULT\\Mirdal Probe"}, {HKEY_CURRENT_USER, L"Software\\Mirdal\\Capture"}})
+        EXPECT_FALSE(KeyExists(root, path)) << Narrow(path);
+
+    {
+        PerUserRedirect redirect;
+        EXPECT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kProbe));
+    }
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kProbe));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProbe));
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kProbe.c_str());
 }
 
 } // namespace

@@ -1,11 +1,5 @@
 #include "TestSupport.h"
-#include "platform/Module.h"
-#include "platform/MessageLoop.h"
-#include "platform/Settings.h"
-#include "platform/UniqueHandle.h"
 #include "register/pure/BidiIsolation.h"
-#include <commctrl.h>
-#include <algorithm>
 
 namespace testing_support {
 
@@ -75,8 +69,6 @@ std::string ReadBytes(const std::wstring& path)
     return data;
 }
 
-std::wstring FixturePath(const std::wstring& name) { return platform::ExecutableFolder() + L"fixtures\\" + name; }
-
 void CopyFixture(const std::wstring& fixtureName, const std::wstring& destination)
 {
     ASSERT_TRUE(::CopyFileW(FixturePath(fixtureName).c_str(), destination.c_str(), FALSE))
@@ -89,12 +81,6 @@ std::string Narrow(const std::wstring& text)
     std::string utf8(static_cast<size_t>(size > 0 ? size : 0), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
     return utf8;
-}
-
-std::vector<std::wstring> Sorted(std::vector<std::wstring> texts)
-{
-    std::sort(texts.begin(), texts.end());
-    return texts;
 }
 
 std::string InCodePage(const std::wstring& text, UINT codePage)
@@ -136,8 +122,6 @@ bool KeyExists(HKEY root, const std::wstring& key)
     return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
 }
 
-std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture) { return std::wstring(L"TypeLib\\") + fixture.libid; }
-
 std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture)
 {
     if (!KeyExists(HKEY_CLASSES_ROOT, TypeLibKey(fixture)))
@@ -150,16 +134,16 @@ std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture)
     return value.substr(0, bytes / sizeof(wchar_t) - 1);
 }
 
-TypeLibsCleared::TypeLibsCleared(std::initializer_list<const fixtures::TypeLibFixture*> list) : list_(list)
+TypeLibsCleared::TypeLibsCleared(std::initializer_list<const fixtures::TypeLibFixture*> list) : list(list)
 {
-    for (const auto* fixture : list_)
+    for (const auto* fixture : list)
         if (!RegisteredFile(*fixture).empty())
             ADD_FAILURE() << "left over from an earlier run: " << Narrow(fixture->libid);
 }
 
 TypeLibsCleared::~TypeLibsCleared()
 {
-    for (const auto* fixture : list_)
+    for (const auto* fixture : list)
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, TypeLibKey(*fixture).c_str());
 }
 
@@ -167,8 +151,7 @@ ScratchClassesRoot::ScratchClassesRoot() : name_(L"Software\\MirdalScratchClasse
 {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, name_.c_str());
     active_ = ::RegCreateKeyExW(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr) ==
-                  ERROR_SUCCESS &&
-              ::RegOverridePredefKey(HKEY_CLASSES_ROOT, root_.get()) == ERROR_SUCCESS;
+                  ERROR_SUCCESS && ::RegOverridePredefKey(HKEY_CLASSES_ROOT, root_.get()) == ERROR_SUCCESS;
 }
 
 ScratchClassesRoot::~ScratchClassesRoot()
@@ -195,8 +178,6 @@ void ScratchClassesRoot::Library(const std::wstring& guid, std::optional<std::ws
     if (path)
         EXPECT_TRUE(Text(key + L"\\0\\" + fixtures::kPlatformKey, *path));
 }
-
-void Pump() { platform::ProcessPendingEvents(); }
 
 void PrepareThread()
 {
@@ -286,11 +267,11 @@ void WindowTest::SelectRows(const std::vector<int>& rows) const
 
 std::string WindowTest::RunState() const
 {
-    const bool menus = window->mnuMain.IsPositionEnabled(frmMirdal::FileMenuPosition) &&
-                       window->mnuMain.IsPositionEnabled(frmMirdal::ViewMenuPosition);
+    const platform::Menu& bar = window->mnuMain;
     std::string state;
-    for (auto [name, on] : {std::pair{"busy", window->IsBusy()}, {"panel", window->picRes.IsVisible()},
-                            {"close", window->cmdClose.IsEnabled()}, {"toolbar", window->tlbMirdal.IsEnabled()}, {"menus", menus}})
+    for (auto [name, on] : {std::pair{"busy", window->IsBusy()}, {"panel", window->picRes.IsVisible()}, {"close", window->cmdClose.IsEnabled()},
+                            {"toolbar", window->tlbMirdal.IsEnabled()}, {"file", bar.IsPositionEnabled(frmMirdal::FileMenuPosition)},
+                            {"view", bar.IsPositionEnabled(frmMirdal::ViewMenuPosition)}})
         state += (state.empty() ? "" : " ") + std::string(on ? "" : "!") + name;
     return state;
 }

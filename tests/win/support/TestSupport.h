@@ -2,10 +2,17 @@
 // What the Windows tests share: a prompter that answers for the user, scratch folders and files,
 // the real window, and registry helpers.
 #include "app/frmMirdal.h"
+#include "app/resource.h"
+#include "platform/MessageLoop.h"
+#include "platform/Module.h"
 #include "platform/Prompt.h"
+#include "platform/Settings.h"
+#include "platform/Text.h"
 #include "platform/UniqueHandle.h"
 #include "../../fixtures/Fixtures.h"
 #include <gtest/gtest.h>
+#include <commctrl.h>
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -59,8 +66,6 @@ class ScratchFolder {
 public:
     explicit ScratchFolder(const std::wstring& name);
     ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     // The folder's path, ending in "\".
     const std::wstring& Path() const { return path_; }
@@ -74,34 +79,27 @@ private:
 void RemoveTree(const std::wstring& path);
 std::string ReadBytes(const std::wstring& path);
 void CopyFixture(const std::wstring& fixtureName, const std::wstring& destination);
-std::wstring FixturePath(const std::wstring& name);
+inline std::wstring FixturePath(const std::wstring& name) { return platform::ExecutableFolder() + L"fixtures\\" + name; }
 // UTF-8, so that failures print readable text.
 std::string Narrow(const std::wstring& text);
-std::vector<std::wstring> Sorted(std::vector<std::wstring> texts);
+inline std::vector<std::wstring> Sorted(std::vector<std::wstring> texts) { return std::ranges::sort(texts), texts; }
 // The text in a code page; empty when it has no exact form there.
 std::string InCodePage(const std::wstring& text, UINT codePage = CP_ACP);
 
-// Runs a command line (a program of the system, such as Wine's reg.exe or cmd.exe) without a window,
-// its input and output the NUL device, in a folder (the current one when empty), and waits for it; its
-// exit code, or ~0u when it could not start, with the system's error in *startError. A program in
-// quotes at the start is taken from that path alone.
+// Runs a command line without a window or input and output, in a folder (empty: the current one), and waits: its
+// exit code, or ~0u and the error in *startError when it could not start. A quoted program is taken from that path alone.
 DWORD RunProgram(std::wstring commandLine, const std::wstring& folder = {}, DWORD* startError = nullptr);
 
 bool KeyExists(HKEY root, const std::wstring& key);
-std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture);
+inline std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture) { return std::wstring(L"TypeLib\\") + fixture.libid; }
 // The file HKEY_CLASSES_ROOT names for a type library on this platform; empty when its key is gone.
 std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture);
 
 // Reports type libraries left over from an earlier run, and removes them all when it goes.
-class TypeLibsCleared {
-public:
+struct TypeLibsCleared {
     TypeLibsCleared(std::initializer_list<const fixtures::TypeLibFixture*> list);
     ~TypeLibsCleared();
-    TypeLibsCleared(const TypeLibsCleared&) = delete;
-    TypeLibsCleared& operator=(const TypeLibsCleared&) = delete;
-
-private:
-    std::vector<const fixtures::TypeLibFixture*> list_;
+    std::vector<const fixtures::TypeLibFixture*> list;
 };
 
 // Points HKEY_CLASSES_ROOT of this process at an empty key under HKEY_CURRENT_USER while it lives.
@@ -134,7 +132,7 @@ private:
 void PrepareThread();
 
 // Dispatches whatever is queued.
-void Pump();
+inline void Pump() { platform::ProcessPendingEvents(); }
 
 // The real window, created for each test with no stored settings and destroyed after it.
 class WindowTest : public ::testing::Test {
@@ -152,7 +150,7 @@ protected:
     // The row of a name, or -1.
     int RowOf(const std::wstring& name) const;
     std::vector<int> SelectedRows() const;
-    // "busy panel close toolbar menus", each marked "!" when off.
+    // "busy panel close toolbar file view" (the last two the menus), each marked "!" when off.
     std::string RunState() const;
     // The log of a run over the selected rows in list order, paths isolated as the log shows them; rows
     // missing from outcomes succeed.
