@@ -26,11 +26,6 @@ namespace {
 constexpr wchar_t CrLf[] = L"\r\n";
 constexpr DWORD RegDialogFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
 
-std::wstring Format(unsigned id, std::initializer_list<std::wstring> arguments)
-{
-    return Text(id, arguments);
-}
-
 std::wstring Hex(unsigned long value, int digits)
 {
     wchar_t text[16];
@@ -129,7 +124,7 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     switch (route) {
     case HostRoute::NotPe: return {-2, Text(IDS_WHY_NOT_PE)};
     case HostRoute::ForeignMachine:
-        return {-2, Format(IDS_WHY_MACHINE, {facts->machine == pe::Machine::Arm64 ? L"ARM64" : L"0x" + Hex(facts->machineCode, 4)})};
+        return {-2, Text(IDS_WHY_MACHINE, {facts->machine == pe::Machine::Arm64 ? L"ARM64" : L"0x" + Hex(facts->machineCode, 4)})};
     case HostRoute::X64OnX86Windows: return {-2, Text(IDS_WHY_X64_ON_X86)};
     default: break;
     }
@@ -146,16 +141,16 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     const wchar_t* bits = x64 ? L"64" : L"32";
     switch (outcome.kind) {
     case HostOutcome::Kind::CannotStart:
-        return {-2, Format(IDS_WHY_NO_HOST, {bits, platform::SystemMessage(outcome.error, host.Executable()),
+        return {-2, Text(IDS_WHY_NO_HOST, {bits, platform::SystemMessage(outcome.error, host.Executable()),
                                              std::to_wstring(outcome.error)})};
-    case HostOutcome::Kind::NotReady: return {-2, Format(IDS_WHY_HOST_NOT_READY, {bits, std::to_wstring(outcome.exitCode)})};
+    case HostOutcome::Kind::NotReady: return {-2, Text(IDS_WHY_HOST_NOT_READY, {bits, std::to_wstring(outcome.exitCode)})};
     case HostOutcome::Kind::Crashed:
         if (!outcome.module.empty())
-            return {std::nullopt, Format(IDS_WHY_CRASHED_AT, {Hex(outcome.exitCode, 8), outcome.module, Hex(outcome.offset, 1)})};
-        return {std::nullopt, Format(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})};
-    case HostOutcome::Kind::EndedItself: return {std::nullopt, Format(IDS_WHY_ENDED, {std::to_wstring(outcome.exitCode)})};
+            return {std::nullopt, Text(IDS_WHY_CRASHED_AT, {Hex(outcome.exitCode, 8), outcome.module, Hex(outcome.offset, 1)})};
+        return {std::nullopt, Text(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})};
+    case HostOutcome::Kind::EndedItself: return {std::nullopt, Text(IDS_WHY_ENDED, {std::to_wstring(outcome.exitCode)})};
     case HostOutcome::Kind::TimedOut:
-        return {std::nullopt, Format(IDS_WHY_TIMEOUT, {std::to_wstring((RegistrationHost::Timeout() + 999) / 1000)})};
+        return {std::nullopt, Text(IDS_WHY_TIMEOUT, {std::to_wstring((RegistrationHost::Timeout() + 999) / 1000)})};
     case HostOutcome::Kind::Answered: break;
     }
     if (outcome.code != -2)
@@ -185,7 +180,12 @@ void frmMirdal::RunInPanel(const std::function<void(LogWriter&, const std::funct
             log.Show();
             platform::ProcessPendingEvents();
         };
-        work(log, pump);
+        try {
+            work(log, pump);
+        } catch (const ElevationDeclined&) {
+            // The user declined the prompt: the run ends at the file that asked, with nothing done for it.
+            log.Append(Text(IDS_LOG_ELEVATION_DECLINED));
+        }
     };
     RunToFinalSteps(log, run, [&](const platform::Failure& failure) { ReportFailure(failure.Code(), failure.Description()); }, [&] {
         finalSteps();
@@ -221,7 +221,7 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
             const std::wstring& key = file.key;
             log.Append(BidiIsolated(key) + Text(flavour.verb) + CrLf);
             ServerWindowWatch watch([&](const std::wstring& title) {
-                log.Append(Format(IDS_LOG_SERVER_WINDOW, {BidiIsolated(title)}) + CrLf);
+                log.Append(Text(IDS_LOG_SERVER_WINDOW, {BidiIsolated(title)}) + CrLf);
                 log.Flush();
             });
             // While a host works, the window goes on answering, and looks for a window the server shows.
@@ -237,19 +237,14 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
             if (adviseRights && outcome.code && IsAccessDenied(static_cast<std::uint32_t>(*outcome.code)))
                 lines += CrLf + Text(IDS_WHY_NEEDS_ADMIN);
             if (target == RegistrationTarget::RegFile && outcome.code == 0) {
-                lines += CrLf + Format(IDS_LOG_CAPTURED, {std::to_wstring(outcome.keys), std::to_wstring(outcome.values)});
+                lines += CrLf + Text(IDS_LOG_CAPTURED, {std::to_wstring(outcome.keys), std::to_wstring(outcome.values)});
                 captured += outcome.captured;
             }
             log.Append(lines + CrLf + CrLf);
             if (journal && !outcome.captured.empty())
                 journal->Append(outcome.captured);
         };
-        try {
-            ForEachItem(files, log, visit);
-        } catch (const ElevationDeclined&) {
-            log.Append(Text(IDS_LOG_ELEVATION_DECLINED));
-            return;
-        }
+        ForEachItem(files, log, visit);
         if (target == RegistrationTarget::RegFile) {
             WriteWholeFile(regFile, Utf16LeWithBom(RegFileHeader() + captured));
             log.Append(Text(IDS_LOG_EXPORT_FILE) + BidiIsolated(regFile) + CrLf + Text(IDS_LOG_EXPORT_DONE));

@@ -4,7 +4,6 @@
 #include "platform/Elevation.h"
 #include "platform/Prompt.h"
 #include "register/LogWriter.h"
-#include "register/RegistrationHost.h"
 #include "register/RunJournal.h"
 #include "register/SelectedRowRun.h"
 #include "register/pure/BidiIsolation.h"
@@ -107,12 +106,7 @@ void frmMirdal::UndoRegistration()
             complete = complete && outcome.code == 0;
             log.Append(lines + CrLf);
         };
-        try {
-            ForEachItem(run.entries, log, undoEntry);
-        } catch (const ElevationDeclined&) {
-            log.Append(Text(IDS_LOG_ELEVATION_DECLINED));
-            return;
-        }
+        ForEachItem(run.entries, log, undoEntry);
         log.Append(Text(IDS_LOG_UNDO_DONE));
         // A run whose files were not all undone stays offered, so that the rest can be tried again.
         if (complete)
