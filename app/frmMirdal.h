@@ -23,6 +23,7 @@
 namespace platform { class FileDropTarget; }
 class LibraryScan;
 class LogWriter;
+class RunJournal;
 class RegistrationHosts;
 class TipReader;
 
@@ -203,13 +204,16 @@ private:
         std::wstring why;
         std::wstring captured;
         unsigned long keys = 0, values = 0;
+        DWORD journalError = 0;
     };
     // hostX64: the host to ask, where the file does not say (an undo); else the file's own bitness decides.
-    // With `elevated`, the file goes to a host with administrator rights.
+    // With `elevated`, the file goes to a host with administrator rights; `journal` is the request's journal text.
     FileOutcome RegisterFile(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump,
-                             std::optional<bool> hostX64 = std::nullopt, bool elevated = false);
+                             std::optional<bool> hostX64 = std::nullopt, bool elevated = false, const std::wstring& journal = {});
     // The outcome's lines in the log: the library's code as text, then why, as far as known.
     std::wstring OutcomeLines(const FileOutcome& outcome) const;
+    std::wstring JournalLine(RunJournal& journal, const FileOutcome& outcome, bool windowWrites) const;
+    bool UndoLines(const FileOutcome& outcome, std::wstring& lines) const;
     // A run that writes the registry, in the result panel: work gets the log and the pump that keeps the
     // window answering; whatever happens, the final steps and then the run's own end follow.
     void RunInPanel(const std::function<void(LogWriter&, const std::function<void()>&)>& work,

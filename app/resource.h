@@ -151,6 +151,11 @@
 // Before "key\value" of a value left as it is.
 #define IDS_LOG_KEPT 265
 #define IDS_LOG_UNDO_DONE 266
+// The journal: %1 the system's text of why an entry could not be written.
+#define IDS_LOG_JOURNAL_FAILED 480
+#define IDS_LOG_NO_CHANGES 481
+#define IDS_LOG_NOT_AS_ADMIN 482
+#define IDS_LOG_UNDO_DAMAGED 483
 
 // Load failures named down to their root, and the info tip's reading of them (280-299).
 // %1 the DLL, %2 the function or "#" and its ordinal.

@@ -50,4 +50,13 @@ std::string ToAnsi(const std::wstring& text)
     return ansi;
 }
 
+std::wstring FromAnsi(const char* text)
+{
+    int size = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size > 0 ? size : 1), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), size);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
 } // namespace platform

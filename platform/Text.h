@@ -20,5 +20,7 @@ int CompareIgnoreCase(std::wstring_view a, std::wstring_view b);
 std::optional<std::string> ToCodePage(const std::wstring& text, UINT codePage, DWORD flags, bool refuseDefaultChar);
 // The text in the ANSI code page, with the system's replacements for what has no form there.
 std::string ToAnsi(const std::wstring& text);
+// Text of the ANSI code page, as the system's A functions read it.
+std::wstring FromAnsi(const char* text);
 
 } // namespace platform

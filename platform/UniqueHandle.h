@@ -74,12 +74,14 @@ inline void DeleteGdiObject(HGDIOBJ object) noexcept { ::DeleteObject(object); }
 inline void DestroyMenuHandle(HMENU menu) noexcept { ::DestroyMenu(menu); }
 inline void DeleteMemoryDC(HDC dc) noexcept { ::DeleteDC(dc); }
 inline void UnmapView(const void* view) noexcept { ::UnmapViewOfFile(view); }
+inline void FreeLocal(HLOCAL memory) noexcept { ::LocalFree(memory); }
 
 using UniqueKey = UniqueAny<NullTraits<HKEY, CloseKey>>;
 using UniqueModule = UniqueAny<NullTraits<HMODULE, ReleaseModuleHandle>>;
 using UniqueHandle = UniqueAny<NullTraits<HANDLE, CloseKernelHandle>>;
 using UniqueFile = UniqueAny<FileHandleTraits>;
 using UniqueFind = UniqueAny<FindHandleTraits>;
+using UniqueLocal = UniqueAny<NullTraits<HLOCAL, FreeLocal>>;
 using UniqueIcon = UniqueAny<NullTraits<HICON, DestroyIconHandle>>;
 using UniqueImageList = UniqueAny<NullTraits<HIMAGELIST, DestroyImageList>>;
 using UniqueFont = UniqueAny<NullTraits<HFONT, DeleteGdiObject>>;

@@ -110,7 +110,8 @@ std::wstring frmMirdal::OutcomeText(long code) const
 }
 
 frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operation, const std::wstring& path,
-                                               const std::function<void()>& pump, std::optional<bool> hostX64, bool elevated)
+                                               const std::function<void()>& pump, std::optional<bool> hostX64, bool elevated,
+                                               const std::wstring& journal)
 {
     std::optional<pe::ImageFacts> facts = hostX64 ? std::nullopt : ReadImageFile(path);
     // A file that cannot be read may have gone since it was listed; no host is asked about that.
@@ -135,7 +136,7 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     if (!hosts_)
         hosts_.reset(new RegistrationHosts());
     RegistrationHost& host = elevated ? hosts_->ElevatedFor(x64, hwnd_) : hosts_->For(x64);
-    HostOutcome outcome = host.Call(operation, path, pump);
+    HostOutcome outcome = host.Call(operation, path, pump, journal);
     if (elevated && outcome.kind == HostOutcome::Kind::CannotStart && outcome.error == ERROR_CANCELLED)
         throw ElevationDeclined{};
     const wchar_t* bits = x64 ? L"64" : L"32";
@@ -154,8 +155,24 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     case HostOutcome::Kind::Answered: break;
     }
     if (outcome.code != -2)
-        return {outcome.code, L"", std::move(outcome.payload), outcome.keys, outcome.values};
-    return {-2, WhyLoadFailed(path, facts, outcome.error)};
+        return {outcome.code, L"", std::move(outcome.payload), outcome.keys, outcome.values, outcome.journalError};
+    return {-2, WhyLoadFailed(path, facts, outcome.error), L"", 0, 0, outcome.journalError};
+}
+
+// Writes the file's entry where the window keeps the journal; a journal that cannot be written never
+// stops the run nor hides its outcome: the line after the outcome says so, and the next file tries again.
+std::wstring frmMirdal::JournalLine(RunJournal& journal, const FileOutcome& outcome, bool windowWrites) const
+{
+    DWORD error = outcome.journalError;
+    if (windowWrites && !outcome.captured.empty())
+        try {
+            journal.Append(outcome.captured);
+        } catch (const platform::Failure& failure) {
+            error = failure.Code();
+        }
+    if (error == ERROR_SUCCESS)
+        return L"";
+    return CrLf + Text(IDS_LOG_JOURNAL_FAILED, {platform::SystemMessage(error)});
 }
 
 std::wstring frmMirdal::OutcomeLines(const FileOutcome& outcome) const
@@ -213,8 +230,12 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
                         target == RegistrationTarget::CurrentUser     ? JournalScope::CurrentUser
                         : target == RegistrationTarget::Administrator ? JournalScope::Administrator
                                                                       : JournalScope::Machine);
+    // What is done with administrator rights is kept where only administrators write, by the host that did it.
+    const std::wstring hostJournal = journal && (windowElevated || elevatedHosts) ? journal->HostJournal() : L"";
     const std::vector<FileRow> files = SelectedFiles();
-    bool hostLost = false;
+    // A scratch key left by a host that crashed in an earlier export; those of exports still running stay.
+    if (target == RegistrationTarget::RegFile)
+        RegistryCapture::RemoveLeftovers();
     RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
         std::wstring captured;
         auto visit = [&](const FileRow& file) {
@@ -230,19 +251,18 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
                 if (hosts_)
                     watch.Look(hosts_->CallingProcessId());
             };
-            FileOutcome outcome =
-                RegisterFile(host_protocol::Journaled(flavour.operation), key, watching, std::nullopt, elevatedHosts);
+            FileOutcome outcome = RegisterFile(host_protocol::Journaled(flavour.operation), key, watching, std::nullopt,
+                                               elevatedHosts, hostJournal);
             std::wstring lines = OutcomeLines(outcome);
-            hostLost = hostLost || !outcome.code;
             if (adviseRights && outcome.code && IsAccessDenied(static_cast<std::uint32_t>(*outcome.code)))
                 lines += CrLf + Text(IDS_WHY_NEEDS_ADMIN);
             if (target == RegistrationTarget::RegFile && outcome.code == 0) {
                 lines += CrLf + Text(IDS_LOG_CAPTURED, {std::to_wstring(outcome.keys), std::to_wstring(outcome.values)});
                 captured += outcome.captured;
             }
+            if (journal)
+                lines += JournalLine(*journal, outcome, hostJournal.empty());
             log.Append(lines + CrLf + CrLf);
-            if (journal && !outcome.captured.empty())
-                journal->Append(outcome.captured);
         };
         ForEachItem(files, log, visit);
         if (target == RegistrationTarget::RegFile) {
@@ -251,12 +271,7 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
         } else {
             log.Append(Text(IDS_LOG_RUN_DONE));
         }
-    }, [&] {
-        // A host that crashed while it captured left its scratch key behind; a capture of another window's
-        // run is spared where no host was lost.
-        if (target == RegistrationTarget::RegFile || hostLost)
-            RegistryCapture::RemoveLeftovers();
-    });
+    }, [] {});
 }
 
 void frmMirdal::ExportRegistration()

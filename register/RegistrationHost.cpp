@@ -192,7 +192,8 @@ void RegistrationHost::End()
     event_.reset();
 }
 
-HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& path, const std::function<void()>& pump)
+HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& path, const std::function<void()>& pump,
+                                   const std::wstring& journal)
 {
     const bool starting = !process_;
     if (starting) {
@@ -206,7 +207,8 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
     }
     // Everything a pending transfer may write into lives outside the try block: a failure thrown while
     // waiting cancels the transfer before these go.
-    std::vector<std::uint8_t> request = hp::EncodeRequest(operation, std::u16string(path.begin(), path.end()));
+    std::vector<std::uint8_t> request =
+        hp::EncodeRequest(operation, std::u16string(path.begin(), path.end()), std::u16string(journal.begin(), journal.end()));
     std::uint8_t header[hp::kReplyHeaderBytes] = {};
     std::vector<std::uint8_t> payload;
     const ULONGLONG deadline = ::GetTickCount64() + timeout;
@@ -248,6 +250,7 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
         outcome.error = reply.lastError;
         outcome.keys = reply.keys;
         outcome.values = reply.values;
+        outcome.journalError = reply.journalError;
         std::u16string text = hp::Text(payload.data(), *units);
         outcome.payload.assign(text.begin(), text.end());
         return outcome;

@@ -25,7 +25,8 @@ struct HostOutcome {
     DWORD exitCode = 0;
     std::wstring module;
     DWORD offset = 0;
-    DWORD keys = 0, values = 0; // captured: the keys and values that payload holds
+    DWORD keys = 0, values = 0; // captured: the keys and values that payload holds; journaled: keys counts the changes
+    DWORD journalError = 0;     // why the host could not write the entry into the journal it was given
     std::wstring payload;
 };
 
@@ -45,7 +46,8 @@ public:
     // While waiting, pump is called whenever the thread has messages to process, and about once a second.
     // Throws platform::Failure when the host answers that its Pemrix32.DLL cannot be loaded, or that
     // it could not redirect or capture the registry.
-    HostOutcome Call(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump);
+    HostOutcome Call(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump,
+                     const std::wstring& journal = {});
     bool Running() const { return static_cast<bool>(process_); }
     const std::wstring& Executable() const { return executable_; }
     // A file's request or answer is on its way: the window's run, which never asks twice at once, waits on it.

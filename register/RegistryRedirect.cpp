@@ -1,6 +1,7 @@
 #include "register/RegistryRedirect.h"
 #include "platform/Failure.h"
 #include <algorithm>
+#include <cwchar>
 
 namespace {
 
@@ -80,8 +81,9 @@ std::vector<std::wstring> SubKeyNames(HKEY key, const KeyInfo& info)
     }
 }
 
-// keepBare: whether the key is recorded when it holds neither values nor sub-keys.
-void ReadKey(HKEY key, const std::wstring& path, bool keepBare, std::vector<RegKeyRecord>& records)
+// keepBare: whether the key is recorded when it holds neither values nor sub-keys; view: the registry
+// view its sub-keys are opened in.
+void ReadKey(HKEY key, const std::wstring& path, bool keepBare, std::vector<RegKeyRecord>& records, REGSAM view = 0)
 {
     KeyInfo info = QueryInfo(key);
     std::vector<RegValue> values = ReadValues(key, info);
@@ -90,8 +92,8 @@ void ReadKey(HKEY key, const std::wstring& path, bool keepBare, std::vector<RegK
         records.push_back({path, std::move(values)});
     for (const std::wstring& name : names) {
         platform::UniqueKey child;
-        platform::ThrowIfError(::RegOpenKeyExW(key, name.c_str(), 0, KEY_READ, child.put()));
-        ReadKey(child.get(), path + L"\\" + name, true, records);
+        platform::ThrowIfError(::RegOpenKeyExW(key, name.c_str(), 0, KEY_READ | view, child.put()));
+        ReadKey(child.get(), path + L"\\" + name, true, records, view);
     }
 }
 
@@ -130,10 +132,10 @@ void LetTypeLibrariesFollowTheRedirection()
 
 } // namespace
 
-std::vector<RegKeyRecord> ReadRegistryTree(HKEY key, const std::wstring& displayPath)
+std::vector<RegKeyRecord> ReadRegistryTree(HKEY key, const std::wstring& displayPath, REGSAM view)
 {
     std::vector<RegKeyRecord> records;
-    ReadKey(key, displayPath, true, records);
+    ReadKey(key, displayPath, true, records, view);
     return records;
 }
 
@@ -205,6 +207,20 @@ std::vector<RegKeyRecord> RegistryCapture::Read() const
 
 void RegistryCapture::RemoveLeftovers()
 {
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, kCaptureKey);
-    DeleteIfEmpty(kProgramKey);
+    platform::UniqueKey captures;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kCaptureKey, 0, KEY_READ | KEY_SET_VALUE, captures.put()) != ERROR_SUCCESS)
+        return;
+    std::vector<std::wstring> names;
+    try {
+        names = SubKeyNames(captures.get(), QueryInfo(captures.get()));
+    } catch (const platform::Failure&) {
+    }
+    for (const std::wstring& name : names) {
+        // Named after the host that made it: a host still running is still capturing.
+        platform::UniqueHandle host(::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::wcstoul(name.c_str(), nullptr, 10))));
+        if (!host || ::WaitForSingleObject(host.get(), 0) != WAIT_TIMEOUT)
+            ::RegDeleteTreeW(captures.get(), name.c_str());
+    }
+    captures.reset();
+    RemoveEmptyCaptureKeys();
 }

@@ -8,8 +8,8 @@
 #include <vector>
 
 // The keys of a tree, each under displayPath followed by its path below key, parents first:
-// every key that holds values or has no sub-keys. Throws platform::Failure.
-std::vector<RegKeyRecord> ReadRegistryTree(HKEY key, const std::wstring& displayPath);
+// every key that holds values or has no sub-keys, sub-keys opened in the view given. Throws platform::Failure.
+std::vector<RegKeyRecord> ReadRegistryTree(HKEY key, const std::wstring& displayPath, REGSAM view = 0);
 
 // Predefined keys pointed elsewhere, each pointed back when this goes.
 class PredefinedKeyOverrides {
@@ -49,8 +49,8 @@ public:
     // Throws platform::Failure.
     std::vector<RegKeyRecord> Read() const;
 
-    // Deletes the scratch keys of captures whose process ended before it could; any capture still
-    // running in another process loses its own.
+    // Deletes the scratch keys of captures whose process ended before it could; those of hosts still
+    // running stay.
     static void RemoveLeftovers();
 
 private:

@@ -74,6 +74,24 @@ INT_PTR CALLBACK UndoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 } // namespace
 
+// The log's lines for one entry undone, from the host's answer; false where the entry did not come back whole.
+bool frmMirdal::UndoLines(const FileOutcome& outcome, std::wstring& lines) const
+{
+    if (outcome.code != 0) {
+        lines = OutcomeLines(outcome) + CrLf;
+        return false;
+    }
+    bool refused = false;
+    for (size_t start = 0, end; (end = outcome.captured.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+        refused = refused || outcome.captured[start] == L'R';
+        lines += Text(outcome.captured[start] == L'R' ? IDS_LOG_NOT_AS_ADMIN : IDS_LOG_KEPT)
+                 + outcome.captured.substr(start + 1, end - start - 1) + CrLf;
+    }
+    if (lines.empty())
+        lines = Text(outcome.keys == 0 ? IDS_LOG_NO_CHANGES : IDS_LOG_UNDONE) + CrLf;
+    return !refused;
+}
+
 void frmMirdal::UndoRegistration()
 {
     const std::vector<StoredRun> runs = StoredRuns();
@@ -83,33 +101,42 @@ void frmMirdal::UndoRegistration()
         || choice.chosen < 0)
         return;
     const StoredRun& stored = runs[static_cast<size_t>(choice.chosen)];
-    if (!stored.run) {
+    if (!stored.run || stored.run->entries.empty()) {
         platform::ShowMessage(hwnd_, Text(IDS_MSG_UNDO_UNREADABLE) + stored.path, Text(IDS_TITLE), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     const JournalRun& run = *stored.run;
-    // What was written with administrator rights is undone with them.
-    const bool elevated = run.scope == JournalScope::Administrator && !platform::CurrentElevation().ProcessIsElevated();
+    // A run kept by the administrators is undone by a host with their rights, from its own file.
+    const bool elevated = stored.administrators && !platform::CurrentElevation().ProcessIsElevated();
+    const std::wstring name = stored.path.substr(stored.path.find_last_of(L'\\') + 1);
+    std::vector<size_t> entries(run.entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        entries[i] = i;
     RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
         bool complete = true;
-        auto undoEntry = [&](const JournalEntry& entry) {
+        auto undoEntry = [&](size_t index) {
+            const JournalEntry& entry = run.entries[index];
             log.Append(BidiIsolated(entry.file) + Text(run.kind == JournalKind::Register ? IDS_LOG_UNDO_REGISTER : IDS_LOG_UNDO_UNREGISTER) + CrLf);
-            FileOutcome outcome = RegisterFile(host_protocol::Operation::Undo, JournalEntryText(entry), pump, entry.view == 64, elevated);
+            FileOutcome outcome = stored.administrators
+                                      ? RegisterFile(host_protocol::Operation::UndoStored, name, pump, entry.view == 64, elevated, std::to_wstring(index))
+                                      : RegisterFile(host_protocol::Operation::Undo, JournalEntryText(entry), pump, entry.view == 64);
             std::wstring lines;
-            if (outcome.code == 0 && outcome.captured.empty())
-                lines = Text(IDS_LOG_UNDONE) + CrLf;
-            else if (outcome.code == 0)
-                for (size_t start = 0, end; (end = outcome.captured.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-                    lines += Text(IDS_LOG_KEPT) + outcome.captured.substr(start, end - start) + CrLf;
-            else
-                lines = OutcomeLines(outcome) + CrLf;
-            complete = complete && outcome.code == 0;
+            complete = UndoLines(outcome, lines) && complete;
             log.Append(lines + CrLf);
         };
-        ForEachItem(run.entries, log, undoEntry);
+        ForEachItem(entries, log, undoEntry);
+        if (run.damaged > 0) {
+            log.Append(Text(IDS_LOG_UNDO_DAMAGED) + BidiIsolated(stored.path) + CrLf + CrLf);
+            complete = false;
+        }
         log.Append(Text(IDS_LOG_UNDO_DONE));
         // A run whose files were not all undone stays offered, so that the rest can be tried again.
-        if (complete)
+        if (!complete)
+            return;
+        if (!stored.administrators)
             MarkUndone(stored.path);
+        else if (FileOutcome marked = RegisterFile(host_protocol::Operation::MarkStoredUndone, name, pump, sizeof(void*) == 8, elevated);
+                 marked.code != 0)
+            platform::ThrowFailure(ERROR_WRITE_FAULT);
     }, [] {});
 }

@@ -5,6 +5,8 @@
 // A server that crashes or ends the process takes only this host with it; Mirdal.exe sees the exit code.
 #include "platform/Failure.h"
 #include "register/RegistryRedirect.h"
+#include "platform/Elevation.h"
+#include "register/RunJournal.h"
 #include "register/host/JournalCall.h"
 #include "register/host/RegistrationLibrary.h"
 #include "register/pure/HostProtocol.h"
@@ -100,22 +102,34 @@ void PutPayload(const std::wstring& text, hp::Reply& reply)
 
 
 // A registry that refuses the undo fails this entry only: its code goes in the reply.
-void UndoInReply(const std::wstring& text, hp::Reply& reply)
+void UndoInReply(const std::optional<JournalEntry>& entry, bool userKeysOnly, hp::Reply& reply)
 {
-    std::optional<JournalEntry> entry = ParseJournalEntry(text);
     if (!entry)
         platform::ThrowFailure(ERROR_INVALID_DATA);
-    std::wstring kept;
+    reply.keys = static_cast<std::uint32_t>(entry->keys.size() + entry->values.size());
+    UndoOutcome outcome;
     try {
-        for (const std::wstring& name : UndoEntry(*entry)) {
-            kept += name + L"\n";
-            ++reply.keys;
-        }
+        outcome = UndoEntry(*entry, userKeysOnly);
     } catch (const platform::Failure& failure) {
         reply.code = static_cast<std::int32_t>(HRESULT_FROM_WIN32(failure.Code()));
         return;
     }
-    PutPayload(kept, reply);
+    std::wstring lines;
+    for (const std::wstring& key : outcome.kept)
+        lines += L"K" + key + L"\n";
+    for (const std::wstring& key : outcome.refused)
+        lines += L"R" + key + L"\n";
+    PutPayload(lines, reply);
+}
+
+// The entry of an administrators' run, read here rather than taken from the window.
+std::optional<JournalEntry> StoredEntry(const std::wstring& name, const std::wstring& index)
+{
+    std::optional<JournalRun> run = AdministratorRun(name);
+    size_t at = index.empty() || index.size() > 6 || index.find_first_not_of(L"0123456789") != std::wstring::npos ? SIZE_MAX : std::stoul(index);
+    if (!run || at >= run->entries.size())
+        return std::nullopt;
+    return run->entries[at];
 }
 
 // An elevated host inherits nothing: it opens the pipe that the window named on its command line, and
@@ -140,7 +154,8 @@ HANDLE PipeByName(DWORD& error)
 
 // Runs the library as the operation asks: straight, for the current user alone, or into a scratch key
 // whose contents come back as the payload. Throws platform::Failure when the registry cannot be redirected.
-void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, const std::wstring& path, hp::Reply& reply)
+void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, const std::wstring& path,
+                 const std::wstring& journal, hp::Reply& reply)
 {
     auto call = [&](bool registering) {
         ::SetLastError(ERROR_SUCCESS);
@@ -172,11 +187,30 @@ void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, co
         };
         JournalEntry entry = JournaledCall(called, operation == JournalRegister || operation == JournalRegisterPerUser,
                                            perUser ? JournalScope::CurrentUser : JournalScope::Machine, path);
-        PutPayload(JournalEntryText(entry), reply);
+        reply.keys = static_cast<std::uint32_t>(entry.keys.size() + entry.values.size());
+        if (journal.empty()) {
+            PutPayload(JournalEntryText(entry), reply);
+            return;
+        }
+        // The outcome stands whatever happens to its entry.
+        try {
+            AppendAdministratorEntry(journal, JournalEntryText(entry));
+        } catch (const platform::Failure& failure) {
+            reply.journalError = failure.Code();
+        } catch (const std::bad_alloc&) {
+            reply.journalError = ERROR_NOT_ENOUGH_MEMORY;
+        }
         return;
     }
     case hp::Operation::Undo:
-        UndoInReply(path, reply);
+        // What the window sends is the user's to edit: with these rights it reaches the user's own keys alone.
+        UndoInReply(ParseJournalEntry(path), platform::Elevation().ProcessIsElevated(), reply);
+        return;
+    case hp::Operation::UndoStored:
+        UndoInReply(StoredEntry(path, journal), false, reply);
+        return;
+    case hp::Operation::MarkStoredUndone:
+        MarkAdministratorRunUndone(path);
         return;
     case hp::Operation::Capture: {
         RegistryCapture capture;
@@ -195,7 +229,8 @@ void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, co
     reply.status = hp::Status::UnknownOperation;
 }
 
-hp::Reply Serve(const RegistrationLibrary* library, DWORD libraryError, std::uint32_t operation, const std::wstring& path)
+hp::Reply Serve(const RegistrationLibrary* library, DWORD libraryError, std::uint32_t operation, const std::wstring& path,
+                const std::wstring& journal)
 {
     hp::Reply reply;
     if (!library) {
@@ -209,7 +244,7 @@ hp::Reply Serve(const RegistrationLibrary* library, DWORD libraryError, std::uin
     };
     try {
         Calling during;
-        CallLibrary(*library, static_cast<hp::Operation>(operation), path, reply);
+        CallLibrary(*library, static_cast<hp::Operation>(operation), path, journal, reply);
     } catch (const platform::Failure& failure) {
         reply = {};
         reply.status = hp::Status::RegistryFailed;
@@ -236,15 +271,15 @@ int ServeRequests(HANDLE pipe)
         std::uint8_t header[hp::kHeaderBytes];
         if (!ReadExact(pipe, header, sizeof header))
             return 0; // Mirdal closed its end: the window is gone.
-        std::optional<size_t> units = hp::TextUnits(header, 4);
-        if (!units)
+        std::optional<size_t> units = hp::TextUnits(header, 4), journalUnits = hp::TextUnits(header, 8);
+        if (!units || !journalUnits)
             return 1;
-        std::vector<std::uint8_t> text(*units * 2);
+        std::vector<std::uint8_t> text((*units + *journalUnits) * 2);
         if (!ReadExact(pipe, text.data(), text.size()))
             return 0;
-        std::u16string path16 = hp::Text(text.data(), *units);
-        std::wstring path(path16.begin(), path16.end());
-        if (!WriteAll(pipe, hp::EncodeReply(Serve(library.get(), libraryError, hp::Word(header), path))))
+        std::u16string path16 = hp::Text(text.data(), *units), journal16 = hp::Text(text.data() + *units * 2, *journalUnits);
+        std::wstring path(path16.begin(), path16.end()), journal(journal16.begin(), journal16.end());
+        if (!WriteAll(pipe, hp::EncodeReply(Serve(library.get(), libraryError, hp::Word(header), path, journal))))
             return 0;
     }
 }

@@ -1,16 +1,20 @@
 #pragma once
-// The registry side of the journal, in the registration host: a call recorded with its keys' trees just
-// before and just after it, and an entry undone. Paths are read through the host's own registry view.
+// The registry side of the journal, in the registration host: one call recorded as it changes the
+// registry, and an entry undone.
 #include "register/pure/Journal.h"
 #include <functional>
 #include <string>
 #include <vector>
 
-// Registers or unregisters the file as a journaled operation does and returns its entry; call(registering)
-// runs the registration library on the file and returns its code. Throws platform::Failure when the
-// registry cannot be redirected or read.
+// Registers or unregisters the file once, through call(registering), recording what the call changes.
+// Throws platform::Failure when the registry cannot be redirected or the recording cannot start.
 JournalEntry JournaledCall(const std::function<long(bool)>& call, bool registering, JournalScope scope, const std::wstring& path);
 
-// Undoes the entry and names the values kept because they changed since. Throws platform::Failure
-// when a key cannot be read or written.
-std::vector<std::wstring> UndoEntry(const JournalEntry& entry);
+struct UndoOutcome {
+    std::vector<std::wstring> kept;    // changed since the run, left whole
+    std::vector<std::wstring> refused; // outside HKEY_CURRENT_USER in an entry these rights may not act on
+};
+
+// Undoes the entry; with userKeysOnly, what lies outside HKEY_CURRENT_USER is refused and left.
+// Throws platform::Failure when a key cannot be read or written.
+UndoOutcome UndoEntry(JournalEntry entry, bool userKeysOnly);

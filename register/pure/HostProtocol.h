@@ -3,17 +3,21 @@
 //
 // The host first sends the ready word, once it has loaded its library and can report its own crash.
 // Then one request at a time, one reply to each, all fields little-endian 32-bit words:
-//   request: operation, path length in UTF-16 units, the path (no terminator);
+//   request: operation, lengths in UTF-16 units of its text and of its journal text, the two texts
+//            (no terminators);
 //   reply:   status, library code, host GetLastError after a load failure (or why the registry could
-//            not be redirected), number of keys and of values captured, payload length in UTF-16
-//            units, the payload.
-// Capture fills the counts and the payload: what the server wrote, as the keys' .reg text without the
-// file's header, and only when the library returned 0. The journaled operations and Undo fill the payload.
+//            not be redirected), number of keys and of values, why the journal could not be written,
+//            payload length in UTF-16 units, the payload.
+// The text is the file's path, or what the operation names. Capture fills the counts and the payload:
+// what the server wrote, as the keys' .reg text without the file's header, and only when the library
+// returned 0. A journaled operation replies with the entry's text, or writes it into the administrators'
+// journal that its journal text names and replies with nothing.
 // A host whose server raised an exception that nothing handled replies Crashed before it ends: the
 // exception code in place of the library's, the faulting address's offset in its module in place of
 // lastError, and the module's file name (empty where the address lies in none) as the payload.
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,15 +30,19 @@ enum class Operation : std::uint32_t {
     RegisterPerUser = 3,   // HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE point under HKEY_CURRENT_USER meanwhile
     UnregisterPerUser = 4,
     Capture = 5,           // registers into a scratch key and replies with what was written
-    // As the four above, each written in the journal: the capture finds the keys, whose trees are read
-    // just before and just after the real call; the payload is the journal entry's text.
+    // As the four above, the one call recorded as it changes the registry; keys counts the changes.
     JournalRegister = 6,
     JournalUnregister = 7,
     JournalRegisterPerUser = 8,
     JournalUnregisterPerUser = 9,
-    // The path is a journal entry's text; the entry is undone. The payload names the values kept, one a
-    // line, and keys counts them; the code is 0 or the HRESULT of the registry's failure.
+    // The text is a journal entry's; the entry is undone, and only under HKEY_CURRENT_USER by a host
+    // with administrator rights. The payload names each key or value kept ("K" before it) or refused
+    // ("R"), one a line; keys counts the entry's changes; the code is 0 or the HRESULT of the registry's failure.
     Undo = 10,
+    // As Undo, for the entry numbered by the journal text in the administrators' run the text names.
+    UndoStored = 11,
+    // Marks the administrators' run the text names as undone.
+    MarkStoredUndone = 12,
 };
 
 // The journaled form of a registration or unregistration; any other operation as it is.
@@ -64,14 +72,15 @@ struct Reply {
     std::int32_t code = 0;
     std::uint32_t lastError = 0;
     std::uint32_t keys = 0, values = 0;
+    std::uint32_t journalError = 0;
     std::u16string payload;
 };
 
-inline constexpr std::size_t kHeaderBytes = 8;       // request: operation and length
-inline constexpr std::size_t kReplyHeaderBytes = 24; // reply: status, code, lastError, keys, values, payload length
-inline constexpr std::size_t kPayloadLengthOffset = 20;
-// A path or payload longer than this is refused: the longest Windows path is 32,767 units.
-inline constexpr std::uint32_t kMaxTextUnits = 1u << 20;
+inline constexpr std::size_t kHeaderBytes = 12;      // request: operation and the two lengths
+inline constexpr std::size_t kReplyHeaderBytes = 28; // reply: status, code, lastError, keys, values, journalError, payload length
+inline constexpr std::size_t kPayloadLengthOffset = 24;
+// A text longer than this is refused: far beyond any journal entry a server's registration makes.
+inline constexpr std::uint32_t kMaxTextUnits = 1u << 27;
 
 inline void PutWord(std::vector<std::uint8_t>& out, std::uint32_t word)
 {
@@ -101,12 +110,14 @@ inline std::u16string Text(const std::uint8_t* bytes, std::size_t units)
     return text;
 }
 
-inline std::vector<std::uint8_t> EncodeRequest(Operation operation, const std::u16string& path)
+inline std::vector<std::uint8_t> EncodeRequest(Operation operation, const std::u16string& text, const std::u16string& journal = {})
 {
     std::vector<std::uint8_t> out;
     PutWord(out, static_cast<std::uint32_t>(operation));
-    PutWord(out, static_cast<std::uint32_t>(path.size()));
-    PutText(out, path);
+    PutWord(out, static_cast<std::uint32_t>(text.size()));
+    PutWord(out, static_cast<std::uint32_t>(journal.size()));
+    PutText(out, text);
+    PutText(out, journal);
     return out;
 }
 
@@ -118,6 +129,7 @@ inline std::vector<std::uint8_t> EncodeReply(const Reply& reply)
     PutWord(out, reply.lastError);
     PutWord(out, reply.keys);
     PutWord(out, reply.values);
+    PutWord(out, reply.journalError);
     PutWord(out, static_cast<std::uint32_t>(reply.payload.size()));
     PutText(out, reply.payload);
     return out;
@@ -132,9 +144,9 @@ inline std::size_t EncodeCrashReply(std::uint32_t exceptionCode, std::uint32_t o
         return 0;
     if (kReplyHeaderBytes + 2 * units > capacity)
         units = 0;
-    const std::uint32_t words[] = {static_cast<std::uint32_t>(Status::Crashed), exceptionCode, offset, 0, 0,
+    const std::uint32_t words[] = {static_cast<std::uint32_t>(Status::Crashed), exceptionCode, offset, 0, 0, 0,
                                    static_cast<std::uint32_t>(units)};
-    for (std::size_t i = 0; i < 6; ++i)
+    for (std::size_t i = 0; i < std::size(words); ++i)
         for (std::size_t b = 0; b < 4; ++b)
             out[4 * i + b] = static_cast<std::uint8_t>(words[i] >> (8 * b));
     for (std::size_t i = 0; i < units; ++i) {
@@ -161,6 +173,7 @@ inline Reply DecodeReplyHeader(const std::uint8_t* header)
     reply.lastError = Word(header + 8);
     reply.keys = Word(header + 12);
     reply.values = Word(header + 16);
+    reply.journalError = Word(header + 20);
     return reply;
 }
 

@@ -2,13 +2,13 @@
 #include <algorithm>
 #include <cwctype>
 #include <map>
-#include <set>
 
 namespace {
 
 constexpr wchar_t kCrLf[] = L"\r\n";
-constexpr wchar_t kFirstLine[] = L"Mirdal journal 1";
-constexpr wchar_t kEntryEnd[] = L"End of file";
+constexpr wchar_t kFirstLine[] = L"Mirdal journal 2";
+constexpr wchar_t kEntryEnd[] = L"End of entry";
+constexpr wchar_t kHex[] = L"0123456789ABCDEF";
 
 constexpr const wchar_t* kKindNames[] = {L"register", L"unregister"};
 constexpr const wchar_t* kScopeNames[] = {L"machine", L"current user", L"administrator"};
@@ -20,11 +20,117 @@ std::wstring Folded(std::wstring text)
     return text;
 }
 
-// Whether `path` is `key` or lies inside it; both folded.
-bool Within(const std::wstring& path, const std::wstring& key)
+// Between quotes, with "%", the quote and every control character as %HHHH: any name the registry
+// holds, line breaks included, reads back exactly, and paths keep their backslashes.
+std::wstring Quoted(const std::wstring& text)
 {
-    return path.size() >= key.size() && path.compare(0, key.size(), key) == 0
-           && (path.size() == key.size() || path[key.size()] == L'\\');
+    std::wstring quoted = L"\"";
+    for (wchar_t c : text) {
+        if (c == L'%' || c == L'"' || c < 0x20 || c == 0x7F) {
+            quoted += L'%';
+            for (int shift = 12; shift >= 0; shift -= 4)
+                quoted += kHex[(c >> shift) & 15];
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + L"\"";
+}
+
+// Reads a quoted text at `at`, which moves past it.
+std::optional<std::wstring> Unquoted(const std::wstring& line, size_t& at)
+{
+    if (at >= line.size() || line[at] != L'"')
+        return std::nullopt;
+    std::wstring text;
+    for (++at; at < line.size(); ++at) {
+        wchar_t c = line[at];
+        if (c == L'"') {
+            ++at;
+            return text;
+        }
+        if (c != L'%') {
+            text += c;
+            continue;
+        }
+        unsigned unit = 0;
+        for (int i = 1; i <= 4; ++i) {
+            int digit = at + i < line.size() ? HexDigit(line[at + i]) : -1;
+            if (digit < 0)
+                return std::nullopt;
+            unit = unit * 16 + static_cast<unsigned>(digit);
+        }
+        text += static_cast<wchar_t>(unit);
+        at += 4;
+    }
+    return std::nullopt;
+}
+
+std::wstring HexWord(std::uint32_t word)
+{
+    std::wstring text = L"0x";
+    for (int shift = 28; shift >= 0; shift -= 4)
+        text += kHex[(word >> shift) & 15];
+    return text;
+}
+
+std::optional<std::uint32_t> Number(const std::wstring& text, bool hex)
+{
+    if (text.empty() || text.size() > (hex ? 8u : 10u))
+        return std::nullopt;
+    unsigned long long number = 0;
+    for (wchar_t c : text) {
+        int digit = HexDigit(c);
+        if (digit < 0 || (!hex && digit > 9))
+            return std::nullopt;
+        number = number * (hex ? 16 : 10) + static_cast<unsigned>(digit);
+    }
+    if (number > 0xFFFFFFFFull)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(number);
+}
+
+// A value's type and data: "1:48006900" (data in hex, possibly empty).
+std::wstring DataText(const RegValue& value)
+{
+    std::wstring text = std::to_wstring(value.type) + L":";
+    for (std::uint8_t byte : value.data)
+        text += {kHex[byte >> 4], kHex[byte & 15]};
+    return text;
+}
+
+std::optional<RegValue> DataOf(const std::wstring& text, std::wstring name)
+{
+    size_t colon = text.find(L':');
+    std::optional<std::uint32_t> type = colon == std::wstring::npos ? std::nullopt : Number(text.substr(0, colon), false);
+    if (!type || (text.size() - colon - 1) % 2 != 0)
+        return std::nullopt;
+    RegValue value{std::move(name), *type, {}};
+    for (size_t i = colon + 1; i < text.size(); i += 2) {
+        int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        value.data.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    }
+    return value;
+}
+
+std::wstring TreeText(const std::optional<RegTree>& tree)
+{
+    if (!tree)
+        return std::wstring(L" none") + kCrLf;
+    std::wstring text = kCrLf;
+    for (const RegKeyRecord& record : *tree) {
+        text += L"Tree: " + Quoted(record.path) + kCrLf;
+        for (const RegValue& value : record.values)
+            text += L"Data: " + Quoted(value.name) + L" " + DataText(value) + kCrLf;
+    }
+    return text + L"End tree" + kCrLf;
+}
+
+std::wstring ValueText(const std::optional<RegValue>& value)
+{
+    return (value ? L" " + DataText(*value) : std::wstring(L" none")) + kCrLf;
 }
 
 std::vector<std::wstring> Lines(const std::wstring& text)
@@ -55,104 +161,145 @@ std::optional<int> IndexOf(const std::optional<std::wstring>& name, const wchar_
     return std::nullopt;
 }
 
-std::wstring CodeText(std::int32_t code)
-{
-    std::wstring text = L"0x";
-    for (int shift = 28; shift >= 0; shift -= 4)
-        text += L"0123456789ABCDEF"[(static_cast<std::uint32_t>(code) >> shift) & 15];
-    return text;
-}
+// Reads an entry's lines from lines[index]; index moves past what it read.
+class EntryReader {
+public:
+    EntryReader(const std::vector<std::wstring>& lines, size_t& index) : lines_(lines), index_(index) {}
 
-std::optional<std::int32_t> CodeOf(const std::optional<std::wstring>& text)
-{
-    if (!text || text->size() != 10 || !text->starts_with(L"0x"))
-        return std::nullopt;
-    std::uint32_t code = 0;
-    for (size_t i = 2; i < text->size(); ++i) {
-        int digit = HexDigit((*text)[i]);
-        if (digit < 0)
-            return std::nullopt;
-        code = code * 16 + static_cast<std::uint32_t>(digit);
-    }
-    return static_cast<std::int32_t>(code);
-}
-
-// The entry starting at lines[index]; index moves past its end line.
-std::optional<JournalEntry> ParseEntry(const std::vector<std::wstring>& lines, size_t& index)
-{
-    auto next = [&](const wchar_t* label) -> std::optional<std::wstring> {
-        return index < lines.size() ? After(lines[index++], label) : std::nullopt;
-    };
-    JournalEntry entry;
-    std::optional<std::wstring> file = next(L"File: "), view = next(L"View: ");
-    std::optional<std::int32_t> code = CodeOf(next(L"Code: "));
-    if (!file || file->empty() || !code || (view != L"32" && view != L"64"))
-        return std::nullopt;
-    entry.file = *file;
-    entry.view = *view == L"32" ? 32 : 64;
-    entry.code = *code;
-    for (; index < lines.size() && lines[index].starts_with(L"Key: "); ++index)
-        entry.keys.push_back(lines[index].substr(5));
-    if (next(L"Before:") != L"")
-        return std::nullopt;
-    auto keysUntil = [&](const wchar_t* endLine) -> std::optional<std::vector<RegKeyRecord>> {
-        auto end = std::find(lines.begin() + static_cast<std::ptrdiff_t>(index), lines.end(), endLine);
-        if (end == lines.end())
-            return std::nullopt;
-        std::vector<std::wstring> part(lines.begin() + static_cast<std::ptrdiff_t>(index), end);
-        index = static_cast<size_t>(end - lines.begin()) + 1;
-        return ParseRegKeysLines(part);
-    };
-    std::optional<std::vector<RegKeyRecord>> before = keysUntil(L"After:");
-    std::optional<std::vector<RegKeyRecord>> after = before ? keysUntil(kEntryEnd) : std::nullopt;
-    if (!after)
-        return std::nullopt;
-    entry.before = std::move(*before);
-    entry.after = std::move(*after);
-    return entry;
-}
-
-// A tree's keys and values by folded path and name, and every key that exists in it.
-struct Tree {
-    struct Key {
-        std::wstring path;
-        std::map<std::wstring, RegValue> values; // by folded name
-    };
-    std::map<std::wstring, Key> keys;      // records, by folded path
-    std::map<std::wstring, std::wstring> existing; // every key within the tops: folded path -> path
-
-    Tree(const std::vector<RegKeyRecord>& records, const std::vector<std::wstring>& tops)
+    std::optional<JournalEntry> Entry()
     {
-        for (const RegKeyRecord& record : records) {
-            std::wstring folded = Folded(record.path);
-            auto top = std::find_if(tops.begin(), tops.end(), [&](const std::wstring& t) { return Within(folded, t); });
-            if (top == tops.end())
-                continue;
-            Key& key = keys[folded];
-            key.path = record.path;
-            for (const RegValue& value : record.values)
-                key.values[Folded(value.name)] = value;
-            for (size_t end = top->size();; end = folded.find(L'\\', end + 1)) {
-                existing.emplace(folded.substr(0, end), record.path.substr(0, end));
-                if (end == std::wstring::npos)
-                    break;
+        JournalEntry entry;
+        std::optional<std::wstring> file = QuotedAfter(L"File: "), view = Next(L"View: "), code = Next(L"Code: ");
+        std::optional<std::uint32_t> number = code && code->starts_with(L"0x") ? Number(code->substr(2), true) : std::nullopt;
+        if (!file || file->empty() || !number || (view != L"32" && view != L"64"))
+            return std::nullopt;
+        entry.file = *file;
+        entry.view = *view == L"32" ? 32 : 64;
+        entry.code = static_cast<std::int32_t>(*number);
+        while (index_ < lines_.size() && lines_[index_] != kEntryEnd) {
+            if (lines_[index_].starts_with(L"Key: ")) {
+                std::optional<KeyChange> change = Key();
+                if (!change)
+                    return std::nullopt;
+                entry.keys.push_back(std::move(*change));
+            } else {
+                std::optional<ValueChange> change = Value();
+                if (!change)
+                    return std::nullopt;
+                entry.values.push_back(std::move(*change));
             }
         }
+        if (index_++ >= lines_.size())
+            return std::nullopt;
+        return entry;
     }
-    const RegValue* Value(const std::wstring& key, const std::wstring& name) const
+
+private:
+    std::optional<std::wstring> Next(const wchar_t* label)
     {
-        auto found = keys.find(key);
-        if (found == keys.end())
-            return nullptr;
-        auto value = found->second.values.find(name);
-        return value == found->second.values.end() ? nullptr : &value->second;
+        return index_ < lines_.size() ? After(lines_[index_++], label) : std::nullopt;
     }
-    bool Exists(const std::wstring& key) const { return existing.count(key) != 0; }
+    std::optional<std::wstring> QuotedAfter(const wchar_t* label)
+    {
+        std::optional<std::wstring> rest = Next(label);
+        size_t at = 0;
+        std::optional<std::wstring> text = rest ? Unquoted(*rest, at) : std::nullopt;
+        return text && at == rest->size() ? text : std::nullopt;
+    }
+    // " none", or an empty rest followed by the tree's lines up to "End tree".
+    std::optional<std::optional<RegTree>> Tree(const wchar_t* label)
+    {
+        std::optional<std::wstring> rest = Next(label);
+        if (rest == L" none")
+            return std::optional<RegTree>();
+        if (rest != L"")
+            return std::nullopt;
+        RegTree tree;
+        for (; index_ < lines_.size(); ++index_) {
+            const std::wstring& line = lines_[index_];
+            size_t at = 6;
+            if (line == L"End tree") {
+                ++index_;
+                return std::optional<RegTree>(std::move(tree));
+            }
+            if (line.starts_with(L"Tree: ")) {
+                std::optional<std::wstring> path = Unquoted(line, at);
+                if (!path || at != line.size())
+                    return std::nullopt;
+                tree.push_back({*path, {}});
+                continue;
+            }
+            std::optional<std::wstring> name = line.starts_with(L"Data: ") && !tree.empty() ? Unquoted(line, at) : std::nullopt;
+            std::optional<RegValue> value =
+                name && at < line.size() && line[at] == L' ' ? DataOf(line.substr(at + 1), *name) : std::nullopt;
+            if (!value)
+                return std::nullopt;
+            tree.back().values.push_back(std::move(*value));
+        }
+        return std::nullopt;
+    }
+    std::optional<KeyChange> Key()
+    {
+        std::optional<std::wstring> key = QuotedAfter(L"Key: ");
+        std::optional<std::optional<RegTree>> before = key ? Tree(L"Before:") : std::nullopt;
+        std::optional<std::optional<RegTree>> after = before ? Tree(L"After:") : std::nullopt;
+        if (!after)
+            return std::nullopt;
+        return KeyChange{*key, std::move(*before), std::move(*after)};
+    }
+    std::optional<std::optional<RegValue>> Data(const wchar_t* label, const std::wstring& name)
+    {
+        std::optional<std::wstring> rest = Next(label);
+        if (rest == L" none")
+            return std::optional<RegValue>();
+        if (!rest || !rest->starts_with(L" "))
+            return std::nullopt;
+        std::optional<RegValue> value = DataOf(rest->substr(1), name);
+        return value ? std::optional<std::optional<RegValue>>(value) : std::nullopt;
+    }
+    std::optional<ValueChange> Value()
+    {
+        std::optional<std::wstring> rest = Next(L"Value: ");
+        size_t at = 0;
+        std::optional<std::wstring> key = rest ? Unquoted(*rest, at) : std::nullopt;
+        std::optional<std::wstring> name;
+        if (key && at < rest->size() && (*rest)[at] == L' ' && (name = Unquoted(*rest, ++at)) && at != rest->size())
+            name.reset();
+        std::optional<std::optional<RegValue>> before = name ? Data(L"Before:", *name) : std::nullopt;
+        std::optional<std::optional<RegValue>> after = before ? Data(L"After:", *name) : std::nullopt;
+        if (!after)
+            return std::nullopt;
+        return ValueChange{*key, *name, std::move(*before), std::move(*after)};
+    }
+
+    const std::vector<std::wstring>& lines_;
+    size_t& index_;
 };
 
-bool Same(const RegValue* a, const RegValue* b)
+// Every key of a tree, the implied ones between its top and its records too, with its values by name.
+std::map<std::wstring, std::map<std::wstring, std::pair<std::uint32_t, std::vector<std::uint8_t>>>> Shape(const RegTree& tree)
 {
-    return a == b || (a && b && a->type == b->type && a->data == b->data);
+    std::map<std::wstring, std::map<std::wstring, std::pair<std::uint32_t, std::vector<std::uint8_t>>>> shape;
+    const std::wstring top = tree.empty() ? L"" : Folded(tree.front().path);
+    for (const RegKeyRecord& record : tree) {
+        std::wstring path = Folded(record.path);
+        auto& values = shape[path];
+        for (const RegValue& value : record.values)
+            values[Folded(value.name)] = {value.type, value.data};
+        for (size_t end = path.rfind(L'\\'); end != std::wstring::npos && end > top.size(); end = path.rfind(L'\\', end - 1))
+            shape[path.substr(0, end)];
+    }
+    return shape;
+}
+
+bool SameValue(const std::optional<RegValue>& a, const std::optional<RegValue>& b)
+{
+    return a.has_value() == b.has_value() && (!a || (a->type == b->type && a->data == b->data));
+}
+
+bool SameTrees(const std::optional<RegTree>& a, const std::optional<RegTree>& b)
+{
+    return a.has_value() == b.has_value() && (!a || SameTree(*a, *b));
 }
 
 } // namespace
@@ -165,12 +312,14 @@ std::wstring JournalRunHeader(const std::wstring& time, JournalKind kind, Journa
 
 std::wstring JournalEntryText(const JournalEntry& entry)
 {
-    std::wstring text = L"File: " + entry.file + kCrLf + L"View: " + std::to_wstring(entry.view) + kCrLf + L"Code: "
-                        + CodeText(entry.code) + kCrLf;
-    for (const std::wstring& key : entry.keys)
-        text += L"Key: " + key + kCrLf;
-    return text + L"Before:" + kCrLf + RegKeysText(entry.before) + L"After:" + kCrLf + RegKeysText(entry.after) + kEntryEnd
-           + kCrLf + kCrLf;
+    std::wstring text = L"File: " + Quoted(entry.file) + kCrLf + L"View: " + std::to_wstring(entry.view) + kCrLf + L"Code: "
+                        + HexWord(static_cast<std::uint32_t>(entry.code)) + kCrLf;
+    for (const KeyChange& change : entry.keys)
+        text += L"Key: " + Quoted(change.key) + kCrLf + L"Before:" + TreeText(change.before) + L"After:" + TreeText(change.after);
+    for (const ValueChange& change : entry.values)
+        text += L"Value: " + Quoted(change.key) + L" " + Quoted(change.name) + kCrLf + L"Before:" + ValueText(change.before)
+                + L"After:" + ValueText(change.after);
+    return text + kEntryEnd + kCrLf + kCrLf;
 }
 
 std::wstring JournalUndoneLine(const std::wstring& time) { return L"Undone: " + time + kCrLf; }
@@ -192,16 +341,16 @@ std::optional<JournalRun> ParseJournal(const std::wstring& text)
     for (size_t index = 4; index < lines.size();) {
         if (lines[index].empty()) {
             ++index;
-        } else if (lines[index].starts_with(L"File: ") && !run.undone) {
-            std::optional<JournalEntry> entry = ParseEntry(lines, index);
-            if (!entry)
-                return std::nullopt;
-            run.entries.push_back(std::move(*entry));
         } else if (lines[index].starts_with(L"Undone: ")) {
             run.undone = true;
             ++index;
+        } else if (std::optional<JournalEntry> entry = EntryReader(lines, index).Entry()) {
+            run.entries.push_back(std::move(*entry));
         } else {
-            return std::nullopt;
+            // Only this entry is lost: reading goes on after its end.
+            ++run.damaged;
+            auto end = std::find(lines.begin() + static_cast<std::ptrdiff_t>(std::min(index, lines.size())), lines.end(), kEntryEnd);
+            index = end == lines.end() ? lines.size() : static_cast<size_t>(end - lines.begin()) + 1;
         }
     }
     return run;
@@ -211,7 +360,7 @@ std::optional<JournalEntry> ParseJournalEntry(const std::wstring& text)
 {
     std::vector<std::wstring> lines = Lines(text);
     size_t index = 0;
-    std::optional<JournalEntry> entry = ParseEntry(lines, index);
+    std::optional<JournalEntry> entry = EntryReader(lines, index).Entry();
     if (entry && std::any_of(lines.begin() + static_cast<std::ptrdiff_t>(index), lines.end(), [](auto& l) { return !l.empty(); }))
         return std::nullopt;
     return entry;
@@ -228,73 +377,56 @@ std::optional<std::wstring> JournalTextOfBytes(const std::vector<std::uint8_t>& 
     return text;
 }
 
-std::wstring PathInScope(const std::wstring& path, JournalScope scope)
+std::optional<std::wstring> Win32KeyPath(const std::wstring& kernelPath, const std::wstring& userSid)
 {
-    if (scope != JournalScope::CurrentUser)
-        return path;
-    const std::pair<std::wstring, std::wstring> moves[] = {{L"hkey_classes_root", L"HKEY_CURRENT_USER\\Software\\Classes"},
-                                                           {L"hkey_local_machine", L"HKEY_CURRENT_USER"}};
-    for (const auto& [root, target] : moves)
-        if (Within(Folded(path), root))
-            return target + path.substr(root.size());
-    return path;
+    const std::wstring user = L"\\registry\\user\\" + Folded(userSid);
+    const std::pair<std::wstring, std::wstring> roots[] = {{user + L"_classes", L"HKEY_CURRENT_USER\\Software\\Classes"},
+                                                           {user, L"HKEY_CURRENT_USER"},
+                                                           {L"\\registry\\user", L"HKEY_USERS"},
+                                                           {L"\\registry\\machine", L"HKEY_LOCAL_MACHINE"}};
+    for (const auto& [root, name] : roots)
+        if (!userSid.empty() || root.size() < user.size())
+            if (KeyWithin(kernelPath, root))
+                return name + kernelPath.substr(root.size());
+    return std::nullopt;
 }
 
-std::vector<std::wstring> OutermostKeys(std::vector<std::wstring> keys)
+bool KeyWithin(const std::wstring& path, const std::wstring& key)
 {
-    std::sort(keys.begin(), keys.end(), [](const std::wstring& a, const std::wstring& b) { return a.size() < b.size(); });
-    std::vector<std::wstring> outermost, folded;
-    for (const std::wstring& key : keys) {
-        std::wstring fold = Folded(key);
-        if (std::none_of(folded.begin(), folded.end(), [&](const std::wstring& outer) { return Within(fold, outer); })) {
-            outermost.push_back(key);
-            folded.push_back(std::move(fold));
-        }
-    }
-    return outermost;
+    if (path.size() < key.size() || (path.size() > key.size() && path[key.size()] != L'\\'))
+        return false;
+    for (size_t i = 0; i < key.size(); ++i)
+        if (std::towlower(static_cast<std::wint_t>(path[i])) != std::towlower(static_cast<std::wint_t>(key[i])))
+            return false;
+    return true;
 }
 
-UndoPlan PlanUndo(const JournalEntry& entry, const std::vector<RegKeyRecord>& present)
+bool SameName(const std::wstring& a, const std::wstring& b) { return a.size() == b.size() && KeyWithin(a, b); }
+
+bool SameTree(const RegTree& a, const RegTree& b) { return Shape(a) == Shape(b); }
+
+UndoPlan PlanUndo(const JournalEntry& entry, const PresentState& present)
 {
-    std::vector<std::wstring> tops;
-    for (const std::wstring& key : entry.keys)
-        tops.push_back(Folded(key));
-    const Tree before(entry.before, tops), after(entry.after, tops), now(present, tops);
     UndoPlan plan;
-    std::set<std::wstring> keyPaths;
-    for (const Tree* tree : {&before, &after})
-        for (const auto& [path, key] : tree->keys)
-            keyPaths.insert(path);
-    for (const std::wstring& path : keyPaths) {
-        const Tree::Key& key = before.keys.count(path) ? before.keys.at(path) : after.keys.at(path);
-        std::set<std::wstring> names;
-        for (const Tree* tree : {&before, &after})
-            if (auto found = tree->keys.find(path); found != tree->keys.end())
-                for (const auto& [name, value] : found->second.values)
-                    names.insert(name);
-        for (const std::wstring& name : names) {
-            const RegValue *was = before.Value(path, name), *left = after.Value(path, name), *is = now.Value(path, name);
-            if (Same(was, left) || Same(is, was))
-                continue;
-            if (!Same(is, left))
-            {
-                const std::wstring& shown = (is ? is : left ? left : was)->name;
-                // The key's default value goes by its .reg name.
-                plan.kept.push_back(key.path + L"\\" + (shown.empty() ? L"@" : shown));
-            }
-            else if (was)
-                plan.writes.push_back({key.path, *was});
-            else
-                plan.removals.push_back({key.path, left->name});
-        }
-        if (before.keys.count(path) && key.values.empty() && !after.Exists(path) && !now.Exists(path))
-            plan.createdKeys.push_back(key.path);
+    for (size_t i = 0; i < entry.keys.size() && i < present.keys.size(); ++i) {
+        const KeyChange& change = entry.keys[i];
+        if (SameTrees(change.before, change.after))
+            continue;
+        if (SameTrees(present.keys[i], change.after))
+            plan.trees.push_back({change.key, change.before});
+        else
+            plan.kept.push_back(change.key);
     }
-    for (const auto& [folded, path] : after.existing)
-        if (!before.Exists(folded))
-            plan.keysToRemove.push_back(path);
-    std::stable_sort(plan.keysToRemove.begin(), plan.keysToRemove.end(), [](const std::wstring& a, const std::wstring& b) {
-        return std::count(a.begin(), a.end(), L'\\') > std::count(b.begin(), b.end(), L'\\');
-    });
+    for (size_t i = 0; i < entry.values.size() && i < present.values.size(); ++i) {
+        const ValueChange& change = entry.values[i];
+        const PresentState::Value& now = present.values[i];
+        if (SameValue(change.before, change.after))
+            continue;
+        // A key removed since was not the run's doing: nothing of it comes back.
+        if (now.keyExists && SameValue(now.value, change.after))
+            plan.values.push_back({change.key, change.name, change.before});
+        else
+            plan.kept.push_back(change.key + L"\\" + (change.name.empty() ? L"@" : change.name));
+    }
     return plan;
 }

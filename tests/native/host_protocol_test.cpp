@@ -18,7 +18,7 @@ TEST(HostProtocol, ACrashReplyDecodesAsAReplyOversizedTextIsRefusedAndExitCodesO
     // A name that does not fit is dropped, never cut or overrun.
     EXPECT_EQ(hp::EncodeCrashReply(0xC0000005u, 0, L"a-much-longer-name.dll", 22, out, sizeof out), hp::kReplyHeaderBytes);
     EXPECT_EQ(hp::TextUnits(out, hp::kPayloadLengthOffset), 0u);
-    const std::uint8_t huge[]{1, 0, 0, 0, 1, 0, 0x10, 0};
+    const std::uint8_t huge[]{1, 0, 0, 0, 1, 0, 0, 0x10};
     EXPECT_EQ(hp::TextUnits(huge, 4), std::nullopt);
 
     for (std::uint32_t code : {0xC0000005u, 0x80000100u, 0xE06D7363u, 0x80000003u})

@@ -7,6 +7,8 @@
 #include "platform/Elevation.h"
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
+#include "register/RunJournal.h"
+#include <sddl.h>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
@@ -94,6 +96,19 @@ struct UndoDialog {
         list.SetSelected(choose, true);
         ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     }
+};
+
+// Both journal folders emptied now and when this goes.
+struct JournalsCleared {
+    static std::wstring Folder(const wchar_t* variable)
+    {
+        wchar_t root[MAX_PATH] = {};
+        ::GetEnvironmentVariableW(variable, root, MAX_PATH);
+        return root + std::wstring(L"\\Mirdal\\Journal\\");
+    }
+    const std::wstring user = Folder(L"LOCALAPPDATA"), administrators = Folder(L"ProgramData");
+    JournalsCleared() { RemoveTree(user), RemoveTree(administrators); }
+    ~JournalsCleared() { RemoveTree(user), RemoveTree(administrators); }
 };
 
 // A key of HKEY_CURRENT_USER, removed with its tree when this goes.
@@ -410,7 +425,7 @@ TEST_F(RegistrationTest, AServerWaitingOnAWindowIsToldAndBroughtToTheFrontAndHos
     Copy(fixtures::kFixtureBox);
     Show();
     Select({fixtures::kFixtureBox});
-    // Each box (the capture's, then the real call's) is answered once the log tells of it, or after ten seconds.
+    // The one box of the one call is answered once the log tells of it, or after ten seconds.
     ULONGLONG shown = 0;
     HWND answered = nullptr;
     int boxes = 0;
@@ -435,8 +450,9 @@ TEST_F(RegistrationTest, AServerWaitingOnAWindowIsToldAndBroughtToTheFrontAndHos
         });
         window->mnuF_Click(0);
     }
-    EXPECT_WTEXT_EQ(folder.Path() + fixtures::kFixtureBox + L"を登録\r\n" + waiting + waiting + L"登録/解除に成功しました。\r\n\r\n登録/解除終了", Log());
+    EXPECT_WTEXT_EQ(folder.Path() + fixtures::kFixtureBox + L"を登録\r\n" + waiting + L"登録/解除に成功しました。\r\n\r\n登録/解除終了", Log());
     EXPECT_TRUE(inFront);
+    EXPECT_EQ(boxes, 1);
 
     // Another window's process, ended the hard way while its host works on a server that hangs.
     const std::wstring idFile = folder.Path() + L"host.id";
@@ -576,10 +592,9 @@ TEST_F(RegistrationTest, ForTheCurrentUserUnderHkcuOnlyAndAnExportAsRegsvr32Woul
 // left it, and only that.
 TEST_F(RegistrationTest, EveryRunIsJournaledAndUndoneExactlyEvenAfterARestart)
 {
-    wchar_t local[MAX_PATH] = {};
-    ASSERT_GT(::GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
-    const std::wstring journal = local + std::wstring(L"\\Mirdal\\Journal\\");
-    RemoveTree(journal);
+    // Every Wine process holds administrator rights: the runs are kept in the administrators' folder.
+    JournalsCleared journals;
+    const std::wstring journal = journals.administrators;
     const std::wstring userKey = L"Software\\Classes\\" + TypeLibKey(kFixtureB);
     UserKeyRemoved removed{userKey};
     TypeLibsCleared cleared{&kFixtureA, &kFixtureB};
@@ -599,8 +614,8 @@ TEST_F(RegistrationTest, EveryRunIsJournaledAndUndoneExactlyEvenAfterARestart)
     Undo(0);
     EXPECT_EQ(UndoDialog::rows, std::vector<std::wstring>{L"*登録|1|" + folder.Path() + kFixtureA.file});
     EXPECT_WTEXT_EQ(L"元に戻す|閉じる|" + std::to_wstring(IDOK), UndoDialog::buttons);
-    EXPECT_WTEXT_EQ(platform::UpperCase(folder.Path() + kFixtureA.file + L"の登録を元に戻す\r\n変更されていたため戻していません: HKEY_CLASSES_ROOT\\" + libA +
-                          L"\\1.0\\HELPDIR\\@\r\n\r\n元に戻す終了"), platform::UpperCase(Log()));
+    EXPECT_WTEXT_EQ(platform::UpperCase(folder.Path() + kFixtureA.file + L"の登録を元に戻す\r\n変更されていたため戻していません: HKEY_LOCAL_MACHINE\\Software\\Classes\\" + libA +
+                          L"\\1.0\\HELPDIR\r\n\r\n元に戻す終了"), platform::UpperCase(Log()));
     EXPECT_WTEXT_EQ(L"Old name|4|Sibling|C:\\elsewhere", ClassesValue(libA + L"\\1.0") + L"|" + ClassesValue(libA + L"\\1.0\\FLAGS") + L"|" +
                                                              ClassesValue(libA + L"\\9.0") + L"|" + ClassesValue(libA + L"\\1.0\\HELPDIR"));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, libA + L"\\1.0\\0"));
@@ -688,6 +703,152 @@ TEST_F(RegistrationTest, AsAdministratorOneElevatedHostConnectedByNameRegistersF
                     Log());
     EXPECT_EQ(limited.prompts, 2);
     EXPECT_TRUE(prompter.messages.empty());
+}
+
+// One call per file, recorded as it changes the registry: keys a server writes only where the machine
+// looks installed, a program id it deletes, a call that fails halfway and an entry past a megabyte all
+// come back exactly; undo never calls the server.
+TEST_F(RegistrationTest, EachServerIsCalledOnceAndUndoPutsBackWhatThatOneCallChanged)
+{
+    using namespace fixtures;
+    JournalsCleared journals;
+    const std::wstring classKey = std::wstring(L"CLSID\\") + kJournalClsid, progId = kJournalProgId, old = kJournalOldProgId;
+    UserKeyRemoved removed{L"Software\\Classes\\" + old};
+    struct Cleared {
+        ~Cleared()
+        {
+            for (const wchar_t* key : {L"CLSID\\{5C1E4B9A-77D2-4F3B-9A61-2D8E0F4C7B15}", kJournalProgId, kJournalOldProgId})
+                ::RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
+            ::SetEnvironmentVariableW(L"MIRDAL_FIXTURE_MODE", nullptr);
+        }
+    } cleared;
+    SetClassesValue(old + L"\\CLSID", L"{0LD}");
+    Copy(kFixtureJournal);
+    const std::wstring path = folder.Path() + kFixtureJournal;
+    auto state = [&] { return ClassesValue(classKey + L"\\InprocServer32") + L"|" + ClassesValue(progId + L"\\CLSID") + L"|" + ClassesValue(old + L"\\CLSID"); };
+    auto run = [&](int command) {
+        Show(), Select({kFixtureJournal});
+        window->mnuF_Click(command);
+        const std::wstring log = Log();
+        window->cmdClose_Click();
+        return log;
+    };
+    auto undone = [&](const wchar_t* what) {
+        Undo(0);
+        EXPECT_WTEXT_EQ(path + what + L"\r\n元に戻しました。\r\n\r\n元に戻す終了", Log());
+        window->cmdClose_Click();
+    };
+    const std::wstring registeredState = path + L"|" + kJournalClsid + L"|";
+    run(0);
+    EXPECT_WTEXT_EQ(registeredState, state());
+    undone(L"の登録を元に戻す");
+    EXPECT_WTEXT_EQ(L"||{0LD}", state()) << "the deleted program id comes back, what was written goes";
+    run(0), run(1);
+    EXPECT_EQ(ReadBytes(path + L".calls"), "RRU");
+    undone(L"の解除を元に戻す");
+    EXPECT_WTEXT_EQ(registeredState, state());
+    undone(L"の登録を元に戻す");
+    EXPECT_WTEXT_EQ(L"||{0LD}", state());
+
+    // A failure after the class was written, and 3,000 values in one entry: hosts see the mode as they start.
+    for (const wchar_t* mode : {L"halfway", L"big"}) {
+        ::SetEnvironmentVariableW(L"MIRDAL_FIXTURE_MODE", mode);
+        Restart(L"");
+        const std::wstring outcome = std::wstring(mode) == L"big" ? L"登録/解除に成功しました。"
+                                                                  : L"登録/解除に失敗しました。(コード 0x80004005)" + platform::SystemMessage(E_FAIL);
+        EXPECT_WTEXT_EQ(path + L"を登録\r\n" + outcome + L"\r\n\r\n登録/解除終了", run(0)) << mode;
+        EXPECT_EQ(ClassesValue(classKey + L"\\InprocServer32"), path) << mode;
+        undone(L"の登録を元に戻す");
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, classKey)) << mode;
+    }
+    EXPECT_EQ(ReadBytes(path + L".calls"), "RRURR");
+}
+
+// A journal that cannot be written stops nothing; what ran with administrator rights is kept where only
+// administrators write and undone from there; an entry the user could edit reaches the user's keys alone.
+TEST_F(RegistrationTest, AJournalThatCannotBeWrittenStopsNothingAndAdministratorRunsAreUndoneFromTheirOwnFolder)
+{
+    using namespace fixtures;
+    JournalsCleared journals;
+    platform::UniqueLocal descriptor;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorJournalSddl, SDDL_REVISION_1,
+                                                                       reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorControl(descriptor.get(), &control, &revision);
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from ProgramData";
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL list = nullptr;
+    ASSERT_TRUE(::GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted) && present && list);
+    std::wstring aces;
+    for (DWORD i = 0; i < list->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ::GetAce(list, i, reinterpret_cast<void**>(&ace));
+        platform::UniqueLocal sid;
+        ::ConvertSidToStringSidW(&ace->SidStart, reinterpret_cast<LPWSTR*>(sid.put()));
+        aces += static_cast<const wchar_t*>(sid.get()) + (L"=" + std::to_wstring(ace->Mask)) + L";";
+    }
+    EXPECT_WTEXT_EQ(L"S-1-5-18=2032127;S-1-5-32-544=2032127;S-1-5-32-545=1179817;", aces);
+
+    // A file where the administrators' folder should be: each file's outcome, then why it cannot be undone.
+    TypeLibsCleared clearedLibs{&kFixtureA, &kFixtureB};
+    Copy(kFixtureA.file), Copy(kFixtureB.file);
+    ::CreateDirectoryW(journals.administrators.substr(0, journals.administrators.size() - 9).c_str(), nullptr);
+    const std::wstring blocker = journals.administrators.substr(0, journals.administrators.size() - 1);
+    platform::UniqueFile(::CreateFileW(blocker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    Show();
+    Select({kFixtureA.file, kFixtureB.file});
+    window->mnuF_Click(0);
+    const std::wstring lost = L"登録/解除に成功しました。\r\n記録を書けませんでした (" + platform::SystemMessage(ERROR_PATH_NOT_FOUND) +
+                              L")。このファイルの登録/解除は元に戻せません。\r\n\r\n";
+    EXPECT_WTEXT_EQ(folder.Path() + kFixtureA.file + L"を登録\r\n" + lost + folder.Path() + kFixtureB.file + L"を登録\r\n" + lost + L"登録/解除終了", Log());
+    EXPECT_WTEXT_EQ(folder.Path() + kFixtureA.file, RegisteredFile(kFixtureA));
+    window->cmdClose_Click();
+    ::DeleteFileW(blocker.c_str());
+
+    // A limited window keeps its per-user run in the user's folder; an edited entry there names a machine key.
+    const std::wstring victim = L"Software\\Mirdal-test-victim";
+    struct VictimRemoved { std::wstring key; ~VictimRemoved() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()); } } victimRemoved{victim};
+    LimitedWindow limited;
+    Select({kFixtureB.file});
+    Choose(IDM_R2);
+    window->cmdClose_Click();
+    platform::FolderListing listing(journals.user + L"*.txt");
+    WIN32_FIND_DATAW found{};
+    ASSERT_TRUE(listing.Next(found));
+    const std::wstring file = journals.user + found.cFileName;
+    std::optional<std::wstring> text = JournalTextOfBytes(*platform::ReadFileBytes(file, 1 << 24));
+    ASSERT_TRUE(text);
+    const std::wstring userLib = L"HKEY_CURRENT_USER\\Software\\Classes\\" + TypeLibKey(kFixtureB);
+    // Every mention of the user's key, in whatever case the server wrote it, now names a machine key.
+    std::wstring edited = *text;
+    const std::wstring folded = platform::UpperCase(edited), target = platform::UpperCase(userLib);
+    for (size_t at = folded.rfind(target); at != std::wstring::npos; at = at ? folded.rfind(target, at - 1) : std::wstring::npos)
+        edited.replace(at, userLib.size(), L"HKEY_LOCAL_MACHINE\\" + victim);
+    ASSERT_NE(edited, *text);
+    const std::vector<std::uint8_t> bytes = Utf16LeWithBom(edited);
+    DWORD written = 0;
+    ::WriteFile(platform::UniqueFile(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)).get(), bytes.data(),
+                static_cast<DWORD>(bytes.size()), &written, nullptr);
+    // What the edited entry would remove, exactly as the run left it.
+    platform::UniqueKey made;
+    ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, victim.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, made.put(), nullptr);
+    ASSERT_EQ(::RegCopyTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + TypeLibKey(kFixtureB)).c_str(), made.get()), ERROR_SUCCESS);
+    Undo(0);
+    EXPECT_NE(Log().find(L"この記録は管理者の権限では元に戻せません: HKEY_LOCAL_MACHINE\\" + victim), std::wstring::npos) << Log();
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, victim));
+    window->cmdClose_Click();
+
+    // The machine run undone from the administrators' folder: no file of the user's has a say.
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, TypeLibKey(kFixtureA).c_str());
+    limited.limited = false;
+    Select({kFixtureA.file});
+    Choose(IDM_R4);
+    window->cmdClose_Click();
+    ASSERT_EQ(StoredRuns().front().administrators, true);
+    Undo(0);
+    EXPECT_WTEXT_EQ(folder.Path() + kFixtureA.file + L"の登録を元に戻す\r\n元に戻しました。\r\n\r\n元に戻す終了", Log());
+    EXPECT_WTEXT_EQ(L"", RegisteredFile(kFixtureA));
 }
 
 } // namespace
