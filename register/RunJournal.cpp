@@ -24,7 +24,11 @@ std::wstring KnownFolder(const KNOWNFOLDERID& id)
     return folder;
 }
 
-std::wstring AdministratorFolder() { return KnownFolder(FOLDERID_ProgramData); }
+std::wstring AdministratorFolder()
+{
+    static const std::wstring folder = KnownFolder(FOLDERID_ProgramData);
+    return folder;
+}
 
 std::wstring LocalTime(const wchar_t* format)
 {
@@ -185,14 +189,20 @@ void AppendAdministratorEntry(const std::wstring& journal, const std::wstring& e
     if (!ParseJournal(header))
         platform::ThrowFailure(ERROR_INVALID_DATA);
     const std::wstring folder = AdministratorFolder();
-    platform::UniqueLocal descriptor;
-    SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
-    platform::ThrowIfFalse(::ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorJournalSddl, SDDL_REVISION_1,
-                                                                                  reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr));
-    security.lpSecurityDescriptor = descriptor.get();
-    CreateFolders(folder, &security);
-    platform::UniqueFile file(::CreateFileW((folder + name).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    auto open = [&] {
+        return platform::UniqueFile(::CreateFileW((folder + name).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    };
+    // The folder is made, with its own access list, only when it is not there.
+    platform::UniqueFile file = open();
+    if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
+        platform::UniqueLocal descriptor;
+        platform::ThrowIfFalse(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            kAdministratorJournalSddl, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr));
+        SECURITY_ATTRIBUTES security{sizeof security, descriptor.get(), FALSE};
+        CreateFolders(folder, &security);
+        file = open();
+    }
     if (!file)
         platform::ThrowLastError();
     if (::GetLastError() != ERROR_ALREADY_EXISTS) {

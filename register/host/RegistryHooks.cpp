@@ -2,7 +2,7 @@
 #include "platform/Failure.h"
 #include "platform/Text.h"
 #include "register/host/ChangeRecorder.h"
-#include <psapi.h>
+#include <winternl.h>
 #include <shlwapi.h>
 #include <algorithm>
 #include <atomic>
@@ -354,19 +354,17 @@ void PatchModule(HMODULE module)
         }
 }
 
+// The loader's own list, read in place: asking the system for the modules costs a call to it for each.
 void HookModulesLoadedSince()
 {
-    std::vector<HMODULE> modules(256);
-    DWORD bytes = 0;
-    while (::EnumProcessModules(::GetCurrentProcess(), modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &bytes)
-           && bytes > modules.size() * sizeof(HMODULE))
-        modules.resize(bytes / sizeof(HMODULE));
-    modules.resize(std::min<size_t>(modules.size(), bytes / sizeof(HMODULE)));
     static std::mutex lock;
     std::lock_guard<std::mutex> guard(lock);
-    for (HMODULE module : modules)
-        if (std::find(Providers().begin(), Providers().end(), module) == Providers().end())
+    LIST_ENTRY* head = &NtCurrentTeb()->ProcessEnvironmentBlock->Ldr->InMemoryOrderModuleList;
+    for (LIST_ENTRY* link = head->Flink; link != head; link = link->Flink) {
+        auto* module = static_cast<HMODULE>(CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks)->DllBase);
+        if (module && std::find(Providers().begin(), Providers().end(), module) == Providers().end())
             PatchModule(module);
+    }
 }
 
 } // namespace
