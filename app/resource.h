@@ -179,3 +179,7 @@
 #define IDS_LOG_FILE_GONE 270
 // %1 the title of the window a server shows while the host waits on it.
 #define IDS_LOG_SERVER_WINDOW 271
+
+// Side-by-side assemblies and prompts declined part-way (400-419).
+// %1 the name, %2 the version of an assembly a file's manifest asks for.
+#define IDS_WHY_MISSING_ASSEMBLY 400

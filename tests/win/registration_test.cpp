@@ -641,6 +641,29 @@ TEST_F(RegistrationTest, EveryRunIsJournaledAndUndoneExactlyEvenAfterARestart)
     EXPECT_WTEXT_EQ(pathB, RegisteredFile(kFixtureB));
 }
 
+// A server whose own manifest sends an import to a private assembly loads as regsvr32 loads it, however
+// the older DLL of that name beside it falls short; without the assembly the log names it, before the DLL.
+TEST_F(RegistrationTest, AnImportThatTheServersManifestRedirectsIsTheLoadersToJudge)
+{
+    using fixtures::kFixtureSxs, fixtures::kSxsDep, fixtures::kSxsAssembly;
+    Copy(kFixtureSxs), Copy(kSxsDep);
+    const std::wstring assembly = folder.Folder(kSxsAssembly) + L"\\";
+    for (const std::wstring& name : {std::wstring(kSxsAssembly) + L".manifest", std::wstring(kSxsDep)})
+        CopyFixture(std::wstring(kSxsAssembly) + L"\\" + name, assembly + name);
+    Show();
+    Select({kFixtureSxs});
+    window->mnuF_Click(0);
+    EXPECT_WTEXT_EQ(RunLog(L"を登録"), Log());
+    EXPECT_EQ(RunProgram(L"regsvr32.exe /s \"" + folder.Path() + kFixtureSxs + L"\""), 0u);
+    window->cmdClose_Click();
+
+    // Wine binds an import that the DLL found lacks to a stub, where Windows fails the load: the DLL goes too.
+    RemoveTree(assembly);
+    ASSERT_TRUE(::DeleteFileW((folder.Path() + kSxsDep).c_str()));
+    window->mnuF_Click(0);
+    EXPECT_WTEXT_EQ(RunLog(L"を登録", {{kFixtureSxs, L"OCX/DLLのロードに失敗\r\n見つからないアセンブリ: MirdalSxs 1.0.0.0"}}), Log());
+}
+
 // Wine's reg.exe is the peer that tells the machine's key from the user's.
 TEST_F(RegistrationTest, AsAdministratorOneElevatedHostConnectedByNameRegistersForTheMachineAndALimitedWindowAdvises)
 {
