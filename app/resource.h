@@ -184,3 +184,11 @@
 #define IDS_LOG_FILE_GONE 270
 // %1 the title of the window a server shows while the host waits on it.
 #define IDS_LOG_SERVER_WINDOW 271
+
+// Side-by-side assemblies and prompts declined part-way (400-419).
+// %1 the name, %2 the version of an assembly a file's manifest asks for.
+#define IDS_WHY_MISSING_ASSEMBLY 400
+// The run's last line when the user declined a prompt after some files were handled.
+#define IDS_LOG_ELEVATION_DECLINED_REST 401
+// After a file's path: a file of the run that the declined prompt left as it was.
+#define IDS_LOG_NOT_DONE 402

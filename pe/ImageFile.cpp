@@ -1,6 +1,7 @@
 #include "pe/ImageFile.h"
 #include "platform/Module.h"
 #include "pe/pure/DllSearch.h"
+#include "pe/pure/SideBySide.h"
 #include "platform/UniqueHandle.h"
 #include <windows.h>
 #include <algorithm>
@@ -219,12 +220,29 @@ std::optional<pe::ImageFacts> ReadImageFile(const std::wstring& path)
 std::vector<std::wstring> MissingDependencies(const std::wstring& path, const pe::ImageFacts& facts)
 {
     std::vector<std::wstring> dlls;
-    for (const pe::ImportedDll& dll : facts.imports)
+    for (const pe::ImportedDll& dll : pe::SearchPathImports(facts))
         dlls.push_back(WideName(dll.name));
     return pe::MissingDlls(dlls, SearchFolders(path, facts.machine), [](const std::wstring& candidate) {
         WIN32_FILE_ATTRIBUTE_DATA data;
         return FileThere(candidate, data);
     });
+}
+
+std::optional<pe::AssemblyReference> MissingAssembly(const std::wstring& path, const pe::ImageFacts& facts)
+{
+    const std::wstring store = SystemText(::GetSystemWindowsDirectoryW) + L"\\WinSxS\\Manifests\\";
+    for (const pe::AssemblyReference& assembly : facts.dependentAssemblies) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        bool found = false;
+        for (const std::wstring& probe : pe::PrivateAssemblyProbes(assembly, FolderOf(path)))
+            found = found || FileThere(probe, data);
+        const std::wstring pattern = pe::SharedAssemblyPattern(assembly, facts.machine);
+        WIN32_FIND_DATAW entry;
+        found = found || (!pattern.empty() && platform::UniqueFind(::FindFirstFileW((store + pattern).c_str(), &entry)));
+        if (!found)
+            return assembly;
+    }
+    return std::nullopt;
 }
 
 DependencySearch::DependencySearch(const std::wstring& path, pe::Machine machine, bool remembered)

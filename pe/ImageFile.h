@@ -13,8 +13,13 @@ std::optional<pe::ImageFacts> ReadImageFile(const std::wstring& path);
 
 // DLL names among facts.imports found in none of: the file's folder, the system folder of the image's
 // bitness (SysWOW64 for x86 on 64-bit Windows, the real System32 for x64 even from a 32-bit process:
-// Sysnative), the Windows folder, the folders of PATH. api-ms-win-* and ext-ms-* API-set names count as present.
+// Sysnative), the Windows folder, the folders of PATH. api-ms-win-* and ext-ms-* API-set names count as present,
+// and DLLs that side-by-side activation may serve are the loader's to find.
 std::vector<std::wstring> MissingDependencies(const std::wstring& path, const pe::ImageFacts& facts);
+
+// The first assembly the image's manifest names that lies neither in its folder nor in the system's
+// side-by-side store; nullopt when every one is there.
+std::optional<pe::AssemblyReference> MissingAssembly(const std::wstring& path, const pe::ImageFacts& facts);
 
 // Finds the DLLs an image needs in those folders; what it reads of each DLL is cached for the session by
 // path and time of last change, so that a second image importing kernel32.dll reads nothing again.

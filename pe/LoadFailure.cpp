@@ -4,6 +4,7 @@
 #include "platform/Failure.h"
 #include "pe/ImageFile.h"
 #include "pe/pure/Runtimes.h"
+#include "pe/pure/SideBySide.h"
 #include <windows.h>
 
 namespace {
@@ -47,6 +48,15 @@ std::optional<pe::MissingLink> FirstMissing(const std::wstring& path, const pe::
     return pe::FirstMissingLink(imports, search.Finder(), limits);
 }
 
+// "見つからないアセンブリ: Microsoft.VC90.CRT 9.0.21022.8"; nullopt when every assembly asked for is there.
+std::optional<std::wstring> MissingAssemblyText(const std::wstring& path, const pe::ImageFacts& facts)
+{
+    std::optional<pe::AssemblyReference> assembly = MissingAssembly(path, facts);
+    if (!assembly)
+        return std::nullopt;
+    return Text(IDS_WHY_MISSING_ASSEMBLY, {WideName(assembly->name), WideName(assembly->version)});
+}
+
 unsigned SentenceFor(unsigned long error)
 {
     switch (error) {
@@ -79,12 +89,14 @@ std::optional<LoadRefusal> RefuseBeforeLoad(const std::wstring& path, const pe::
 {
     if (facts.hasClrHeader && !facts.Exports("DllRegisterServer"))
         return LoadRefusal{-3, Text(IDS_WHY_DOTNET)};
-    // DLLs that cannot be found are left to the loader, which may know better places than these folders.
+    // DLLs that cannot be found are left to the loader, which may know better places than these folders,
+    // and so are those that side-by-side activation may serve in another version than the search path's.
     // A file refused on what the session remembers is refused only if the disk says the same now.
     const pe::WalkLimits direct{1, 0, false};
-    std::optional<pe::MissingLink> link = FirstMissing(path, facts, facts.imports, direct, true);
+    const std::vector<pe::ImportedDll> imports = pe::SearchPathImports(facts);
+    std::optional<pe::MissingLink> link = FirstMissing(path, facts, imports, direct, true);
     if (link)
-        link = FirstMissing(path, facts, facts.imports, direct);
+        link = FirstMissing(path, facts, imports, direct);
     if (link)
         return LoadRefusal{-2, LinkText(path, *link, facts.machine)};
     return std::nullopt;
@@ -93,6 +105,8 @@ std::optional<LoadRefusal> RefuseBeforeLoad(const std::wstring& path, const pe::
 std::wstring WhyLoadFailed(const std::wstring& path, const std::optional<pe::ImageFacts>& facts, unsigned long error)
 {
     if (facts) {
+        if (std::optional<std::wstring> assembly = MissingAssemblyText(path, *facts))
+            return *assembly;
         std::vector<std::wstring> missing = MissingDependencies(path, *facts);
         for (std::wstring& dll : missing)
             dll = MissingDllText(dll, facts->machine);
@@ -113,8 +127,10 @@ std::vector<std::wstring> DependencyFindings(const std::wstring& path, const pe:
     std::vector<std::wstring> lines;
     if (facts.hasClrHeader && !facts.Exports("DllRegisterServer"))
         lines.push_back(Text(IDS_WHY_DOTNET));
+    if (std::optional<std::wstring> assembly = MissingAssemblyText(path, facts))
+        lines.push_back(*assembly);
     // A DLL of the file's own imports that is missing has its line in the tip already.
-    std::optional<pe::MissingLink> link = FirstMissing(path, facts, facts.imports, ChainLimits);
+    std::optional<pe::MissingLink> link = FirstMissing(path, facts, pe::SearchPathImports(facts), ChainLimits);
     if (link && (link->chain.size() > 1 || !link->function.empty()))
         lines.push_back(LinkText(path, *link, facts.machine));
     if (std::optional<pe::MissingLink> delayed = FirstMissing(path, facts, facts.delayImports, {1, 0, true}))

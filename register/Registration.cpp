@@ -199,9 +199,9 @@ void frmMirdal::RunInPanel(const std::function<void(LogWriter&, const std::funct
         };
         try {
             work(log, pump);
-        } catch (const ElevationDeclined&) {
+        } catch (const ElevationDeclined& declined) {
             // The user declined the prompt: the run ends at the file that asked, with nothing done for it.
-            log.Append(Text(IDS_LOG_ELEVATION_DECLINED));
+            log.Append(DeclinedLines(declined));
         }
     };
     RunToFinalSteps(log, run, [&](const platform::Failure& failure) { ReportFailure(failure.Code(), failure.Description()); }, [&] {

@@ -30,10 +30,6 @@ struct HostOutcome {
     std::wstring payload;
 };
 
-// Thrown when the user declined the prompt for administrator rights: the run stops at the file that
-// asked for them.
-struct ElevationDeclined {};
-
 class RegistrationHost {
 public:
     explicit RegistrationHost(std::wstring executable) : executable_(std::move(executable)) {}

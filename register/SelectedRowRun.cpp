@@ -21,6 +21,16 @@ std::optional<std::wstring> GoneFileLine(const std::wstring& path)
     return Text(IDS_LOG_FILE_GONE) + BidiIsolated(path);
 }
 
+std::wstring DeclinedLines(const ElevationDeclined& declined)
+{
+    if (!declined.midway)
+        return Text(IDS_LOG_ELEVATION_DECLINED);
+    std::wstring lines = Text(IDS_LOG_ELEVATION_DECLINED_REST);
+    for (const std::wstring& path : declined.left)
+        lines += L"\r\n" + BidiIsolated(path) + Text(IDS_LOG_NOT_DONE);
+    return lines;
+}
+
 void RunToFinalSteps(LogWriter& log, const std::function<void()>& work,
                      const std::function<void(const platform::Failure&)>& report, const std::function<void()>& finalSteps)
 {

@@ -2,24 +2,47 @@
 // The run that registration, batch writing and undo share: the items taken as it starts (the files
 // selected then, or a journal's entries), one after the other, with the window answering between them,
 // ended through the caller's final steps whatever happens.
+#include "browse/pure/FileText.h"
 #include "platform/Failure.h"
 #include "platform/MessageLoop.h"
 #include "register/LogWriter.h"
+#include "register/pure/Journal.h"
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+// Thrown when the user declined the prompt for administrator rights: the run stops at the file that
+// asked for them, and ForEachItem says which of its files that leaves as they were.
+struct ElevationDeclined {
+    bool midway = false;            // files before it were handled
+    std::vector<std::wstring> left; // the paths of those left, the one that asked first
+};
+
+inline const std::wstring& ItemPath(const FileRow& row) { return row.key; }
+inline const std::wstring& ItemPath(const JournalEntry& entry) { return entry.file; }
+
 // Each item in turn, the log shown and the window's events processed before each.
 template <class Item, class Visit>
 void ForEachItem(const std::vector<Item>& items, LogWriter& log, Visit&& visit)
 {
-    for (const Item& item : items) {
+    for (size_t i = 0; i < items.size(); ++i) {
         log.Show();
         platform::ProcessPendingEvents();
-        visit(item);
+        try {
+            visit(items[i]);
+        } catch (ElevationDeclined& declined) {
+            declined.midway = i > 0;
+            for (size_t left = i; left < items.size(); ++left)
+                declined.left.push_back(ItemPath(items[left]));
+            throw;
+        }
     }
 }
+
+// The run's last lines after a declined prompt, without a line end: that nothing was done, or from
+// which file on, with a line for each file left.
+std::wstring DeclinedLines(const ElevationDeclined& declined);
 
 // The log's line for a file that is no longer where it was listed (deleted or renamed since), without
 // its line end; nothing while it is there.

@@ -2,6 +2,7 @@
 // Whether the DLLs an image imports give it every function it takes from them, down the chain of
 // their own imports, decided from their export tables without loading anything.
 #include "pe/pure/PeImage.h"
+#include "pe/pure/SideBySide.h"
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -29,10 +30,10 @@ private:
 // What the walk needs of one DLL found on disk.
 struct Module {
     Module(const ImageFacts& facts, bool system)
-        : imports(facts.imports), exports(facts), readable(facts.machine != Machine::NotPe), system(system)
+        : imports(SearchPathImports(facts)), exports(facts), readable(facts.machine != Machine::NotPe), system(system)
     {
     }
-    std::vector<ImportedDll> imports;
+    std::vector<ImportedDll> imports; // those that side-by-side activation cannot redirect
     ExportIndex exports;
     bool readable; // a file that is no image is the loader's to reject, not a missing function
     bool system;   // in a folder of Windows itself: its own imports are not walked

@@ -1,4 +1,5 @@
 #include "pe/pure/PeImage.h"
+#include "pe/pure/SideBySide.h"
 #include <algorithm>
 #include <map>
 
@@ -18,6 +19,8 @@ constexpr std::uint32_t MaxImports = 4096;
 constexpr std::uint32_t MaxImportedFunctions = 65536; // over all DLLs of one directory
 constexpr std::size_t MaxNameLength = 4096;
 constexpr std::size_t MaxNameBytes = 2 << 20; // all names together, however often one name is pointed at
+constexpr std::uint32_t MaxManifest = 1 << 20;
+constexpr std::uint32_t ResourceSubdirectory = 0x80000000u;
 
 struct Section {
     std::uint32_t address, virtualSize, rawSize, rawOffset;
@@ -67,6 +70,11 @@ public:
         }
         return false;
     }
+    // Bytes that Has() vouched for.
+    std::string_view Chars(std::uint64_t offset, std::uint64_t length) const
+    {
+        return {reinterpret_cast<const char*>(bytes_.data() + offset), static_cast<std::size_t>(length)};
+    }
 private:
     std::span<const std::uint8_t> bytes_;
 };
@@ -84,6 +92,7 @@ public:
         ReadImports(facts);
         ReadDelayImports(facts);
         ReadTypeLib(facts);
+        ReadManifest(facts);
         facts.hasClrHeader = directories_[14].address != 0 && directories_[14].size != 0;
         return facts;
     }
@@ -305,6 +314,38 @@ private:
                 return;
             }
         }
+    }
+    // The loader takes a DLL's manifest from resource type 24, id 2, else id 1; of its languages, the first.
+    void ReadManifest(ImageFacts& facts) const
+    {
+        const std::uint64_t root = directories_[2].address;
+        std::uint32_t type = 0, id = 0, data = 0, address = 0, size = 0;
+        if (!root || !ResourceEntry(root, 24, type) || !(type & ResourceSubdirectory))
+            return;
+        const std::uint64_t ids = root + (type & ~ResourceSubdirectory);
+        if (!(ResourceEntry(ids, 2, id) || ResourceEntry(ids, 1, id)) || !(id & ResourceSubdirectory) ||
+            !ResourceEntry(root + (id & ~ResourceSubdirectory), -1, data) || (data & ResourceSubdirectory) ||
+            !U32At(root + data, address) || !U32At(root + data + 4, size))
+            return;
+        std::uint64_t offset = 0;
+        if (size <= MaxManifest && Offset(address, offset) && bytes_.Has(offset, size))
+            facts.dependentAssemblies = DependentAssemblies(bytes_.Chars(offset, size));
+    }
+    // The numbered entry of a resource directory with this id, or its first when id is negative: where it
+    // points from the resource root, the high bit set for a subdirectory.
+    bool ResourceEntry(std::uint64_t directory, std::int64_t id, std::uint32_t& target) const
+    {
+        std::uint64_t offset = 0;
+        std::uint16_t named = 0, numbered = 0;
+        if (!Offset(directory + 12, offset) || !bytes_.U16(offset, named) || !bytes_.U16(offset + 2, numbered))
+            return false;
+        for (std::uint32_t i = named, entryId = 0; i < std::uint32_t{named} + numbered; ++i) {
+            if (!U32At(directory + 16 + 8ull * i, entryId) || !U32At(directory + 20 + 8ull * i, target))
+                return false;
+            if (id < 0 || entryId == id)
+                return true;
+        }
+        return false;
     }
     // A counted UTF-16 name, compared as the resource functions do: without regard to case.
     bool IsTypeLibName(std::uint64_t address) const

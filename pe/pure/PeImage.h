@@ -28,6 +28,11 @@ struct ForwardedExport {
     std::string target;
 };
 
+// An assembly a manifest depends on, its identity's attributes as written; empty where absent.
+struct AssemblyReference {
+    std::string name, version, architecture, publicKeyToken, language;
+};
+
 struct ImageFacts {
     Machine machine = Machine::NotPe;
     std::uint16_t machineCode = 0;          // IMAGE_FILE_HEADER.Machine when a PE
@@ -38,6 +43,7 @@ struct ImageFacts {
     std::vector<ImportedDll> delayImports;  // loaded on first call; never a reason the file fails to load
     bool hasTypeLib = false;                // has a "TYPELIB" resource (named type in the resource directory)
     bool hasClrHeader = false;              // a .NET assembly, pure or mixed
+    std::vector<AssemblyReference> dependentAssemblies; // named by its own manifest (resource 24, id 2 or 1)
     bool Exports(std::string_view name) const;
 };
 

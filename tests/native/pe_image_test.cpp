@@ -4,6 +4,7 @@
 #include "pe/pure/DllSearch.h"
 #include "pe/pure/Runtimes.h"
 #include "pe/pure/PeImage.h"
+#include "pe/pure/SideBySide.h"
 
 #include <gtest/gtest.h>
 #include <fstream>
@@ -21,7 +22,7 @@ struct Sample {
     const char* file;
     pe::Machine machine;
     std::uint16_t code;
-    bool server; // exports both entries and a forwarder, imports user32 too and carries a TYPELIB resource
+    bool server; // exports both entries and a forwarder, imports user32 too and carries a TYPELIB resource and a manifest
 };
 constexpr Sample kSamples[] = {{"pe_x64_server.dll", pe::Machine::X64, 0x8664, true}, {"pe_x64_bare.dll", pe::Machine::X64, 0x8664, false},
                                {"pe_x86_server.dll", pe::Machine::X86, 0x014C, true}, {"pe_x86_bare.dll", pe::Machine::X86, 0x014C, false}};
@@ -79,6 +80,10 @@ TEST(PeImage, ReadsWhatRealImagesHold)
             EXPECT_EQ(facts.forwarders[0].name + "=" + facts.forwarders[0].target, "MirdalBeep=kernel32.Beep");
         EXPECT_TRUE(facts.delayImports.empty());
         EXPECT_FALSE(facts.hasClrHeader);
+        ASSERT_EQ(facts.dependentAssemblies.size(), sample.server ? 1u : 0u);
+        if (sample.server)
+            EXPECT_EQ(facts.dependentAssemblies[0].name + " " + facts.dependentAssemblies[0].version,
+                      "Microsoft.Windows.Common-Controls 6.0.0.0");
 
         // The machine field alone decides the machine; the layout follows the optional header.
         Bytes other = image;
@@ -237,4 +242,34 @@ TEST(Runtimes, EachFamilyNamesItsRuntime)
         {L"msvcr99.dll", std::nullopt}, {L"kernel32.dll", std::nullopt}};
     for (const auto& [dll, runtime] : cases)
         EXPECT_EQ(pe::RuntimeOf(dll), runtime) << std::string(dll, dll + std::wcslen(dll));
+}
+
+// What a file's own manifest asks for, and which imports the pre-flight then leaves to the loader.
+TEST(SideBySide, ImportsThatActivationMayRedirectAreTheLoaders)
+{
+    const char16_t wide[] = u"\xFEFF<!-- <dependentAssembly><assemblyIdentity name='Commented'/> -->"
+                            u"<asmv1:dependentAssembly><asmv1:assemblyIdentity type='win32' name = 'Private.Asm'"
+                            u" version=\"1.2.3.4\" language='ja-JP'/></asmv1:dependentAssembly>"
+                            u"<assemblyIdentity name='Outside'/><dependentAssembly><assemblyIdentity version='1'/>";
+    std::string bytes;
+    for (char16_t unit : std::u16string_view(wide))
+        bytes += static_cast<char>(unit & 0xFF), bytes += static_cast<char>(unit >> 8);
+    std::vector<pe::AssemblyReference> assemblies = pe::DependentAssemblies(bytes);
+    ASSERT_EQ(assemblies.size(), 1u) << "commented, outside a dependency or nameless: none";
+    EXPECT_EQ(assemblies[0].name + " " + assemblies[0].version + " " + assemblies[0].language, "Private.Asm 1.2.3.4 ja-JP");
+    EXPECT_EQ(pe::PrivateAssemblyProbes(assemblies[0], L"C:\\s\\")[0], L"C:\\s\\ja-JP\\Private.Asm.dll");
+    EXPECT_EQ(pe::PrivateAssemblyProbes(assemblies[0], L"C:\\s\\").back(), L"C:\\s\\Private.Asm\\Private.Asm.manifest");
+    EXPECT_EQ(pe::SharedAssemblyPattern(assemblies[0], pe::Machine::X64), L"");
+    EXPECT_EQ(pe::SharedAssemblyPattern({"Microsoft.VC90.CRT", "9.0.21022.8", "*", "1fc8b3b9a1e18e3b", ""}, pe::Machine::X64),
+              L"amd64_microsoft.vc90.crt_1fc8b3b9a1e18e3b_*");
+
+    pe::ImageFacts facts;
+    for (const char* dll : {"KERNEL32.dll", "COMCTL32.dll", "gdiplus.dll", "MSVCR90.dll", "mfc80u.dll", "msvcr100.dll", "dep.dll"})
+        facts.imports.push_back({dll, {{"F", 0}}});
+    std::vector<std::string> checked;
+    for (const pe::ImportedDll& dll : pe::SearchPathImports(facts))
+        checked.push_back(dll.name);
+    EXPECT_EQ(checked, (std::vector<std::string>{"KERNEL32.dll", "msvcr100.dll", "dep.dll"}));
+    facts.dependentAssemblies = assemblies;
+    EXPECT_TRUE(pe::SearchPathImports(facts).empty()) << "an assembly may carry a DLL of any name";
 }

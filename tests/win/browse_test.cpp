@@ -262,6 +262,8 @@ TEST_F(BrowseTest, InfoTipIsReadAwayFromTheWindowAndTellsMachineEntriesTypeLibra
     CopyFixture(fixtures::kFixtureMissing, root.Path() + L"broken.dll");
     CopyFixture(fixtures::kFixtureChain, root.Path() + L"chain.dll");
     CopyFixture(fixtures::kFixtureMiddle, root.Path() + fixtures::kFixtureMiddle);
+    CopyFixture(fixtures::kFixtureSxs, root.Path() + L"sxs.dll");
+    CopyFixture(fixtures::kSxsDep, root.Path() + fixtures::kSxsDep);
     root.File(L"junk.ocx", 300);
     window->SetFileListView(root.Path());
 
@@ -290,6 +292,10 @@ TEST_F(BrowseTest, InfoTipIsReadAwayFromTheWindowAndTellsMachineEntriesTypeLibra
     EXPECT_WTEXT_EQ(Text(IDS_TIP_MISSING) + Text(IDS_TIP_NO) +
                         L"\r\n見つからない依存DLL: MirdalMissing.dll (chain.dll → FixtureMiddle.dll → MirdalMissing.dll)",
                     chain.substr(chain.rfind(Text(IDS_TIP_MISSING))));
+    // The assembly its manifest asks for is missing; the older DLL beside it is not blamed.
+    std::wstring sxs = tip(L"sxs.dll", INFOTIPSIZE);
+    EXPECT_WTEXT_EQ(Text(IDS_TIP_MISSING) + Text(IDS_TIP_NO) + L"\r\n見つからないアセンブリ: MirdalSxs 1.0.0.0",
+                    sxs.substr(sxs.rfind(Text(IDS_TIP_MISSING))));
     EXPECT_WTEXT_EQ(Text(IDS_TIP_MACHINE) + Text(IDS_TIP_NOT_PE), tip(L"junk.ocx", INFOTIPSIZE));
     EXPECT_WTEXT_EQ(server.substr(0, 9), tip(L"a.dll", 10));
 }

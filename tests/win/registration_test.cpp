@@ -129,8 +129,9 @@ void SetClassesValue(const std::wstring& key, const std::wstring& text)
 
 // Acts a window without administrator rights, where every Wine process holds them, until told otherwise.
 // The prompt for them is declined or, as the shell's "runas" does here, passes at once; it is counted.
+// The prompt for the host of the other bitness may be declined alone.
 struct LimitedWindow : platform::Elevation {
-    bool limited = true, declines = false;
+    bool limited = true, declines = false, declinesOtherBitness = false;
     int prompts = 0;
     LimitedWindow() { platform::SetElevation(this); }
     ~LimitedWindow() override { platform::SetElevation(nullptr); }
@@ -139,7 +140,8 @@ struct LimitedWindow : platform::Elevation {
                         platform::UniqueHandle& process) override
     {
         ++prompts;
-        return declines ? ERROR_CANCELLED : Elevation::StartElevated(owner, executable, parameters, process);
+        const bool other = executable != platform::ExecutableFolder() + L"MirdalHost.exe";
+        return declines || (declinesOtherBitness && other) ? ERROR_CANCELLED : Elevation::StartElevated(owner, executable, parameters, process);
     }
 };
 
@@ -656,6 +658,29 @@ TEST_F(RegistrationTest, EveryRunIsJournaledAndUndoneExactlyEvenAfterARestart)
     EXPECT_WTEXT_EQ(pathB, RegisteredFile(kFixtureB));
 }
 
+// A server whose own manifest sends an import to a private assembly loads as regsvr32 loads it, however
+// the older DLL of that name beside it falls short; without the assembly the log names it, before the DLL.
+TEST_F(RegistrationTest, AnImportThatTheServersManifestRedirectsIsTheLoadersToJudge)
+{
+    using fixtures::kFixtureSxs, fixtures::kSxsDep, fixtures::kSxsAssembly;
+    Copy(kFixtureSxs), Copy(kSxsDep);
+    const std::wstring assembly = folder.Folder(kSxsAssembly) + L"\\";
+    for (const std::wstring& name : {std::wstring(kSxsAssembly) + L".manifest", std::wstring(kSxsDep)})
+        CopyFixture(std::wstring(kSxsAssembly) + L"\\" + name, assembly + name);
+    Show();
+    Select({kFixtureSxs});
+    window->mnuF_Click(0);
+    EXPECT_WTEXT_EQ(RunLog(L"を登録"), Log());
+    EXPECT_EQ(RunProgram(L"regsvr32.exe /s \"" + folder.Path() + kFixtureSxs + L"\""), 0u);
+    window->cmdClose_Click();
+
+    // Wine binds an import that the DLL found lacks to a stub, where Windows fails the load: the DLL goes too.
+    RemoveTree(assembly);
+    ASSERT_TRUE(::DeleteFileW((folder.Path() + kSxsDep).c_str()));
+    window->mnuF_Click(0);
+    EXPECT_WTEXT_EQ(RunLog(L"を登録", {{kFixtureSxs, L"OCX/DLLのロードに失敗\r\n見つからないアセンブリ: MirdalSxs 1.0.0.0"}}), Log());
+}
+
 // Wine's reg.exe is the peer that tells the machine's key from the user's.
 TEST_F(RegistrationTest, AsAdministratorOneElevatedHostConnectedByNameRegistersForTheMachineAndALimitedWindowAdvises)
 {
@@ -702,6 +727,29 @@ TEST_F(RegistrationTest, AsAdministratorOneElevatedHostConnectedByNameRegistersF
     EXPECT_WTEXT_EQ(RunLog(L"を登録", {{fixtures::kFixtureDenied, denied + L"\r\n管理者の権限が必要です。レジストリ メニューの「管理者として登録」か「現在のユーザーに登録」を使えます。"}}),
                     Log());
     EXPECT_EQ(limited.prompts, 2);
+    window->cmdClose_Click();
+
+    // Servers of both bitnesses, the other one's prompt declined: every file after the first is accounted for.
+    // The other bitness's server is this one's machine field turned, its imports dropped, which the other
+    // system's DLLs would not all meet.
+    std::string other = ReadBytes(FixturePath(kFixtureA.file));
+    const size_t machineAt = *reinterpret_cast<const std::uint32_t*>(other.data() + 0x3C) + 4,
+                 importsAt = machineAt + 20 + (sizeof(void*) == 8 ? 112 : 96) + 8;
+    ASSERT_LT(importsAt + 8, other.size());
+    other[machineAt] = sizeof(void*) == 8 ? '\x4C' : '\x64', other[machineAt + 1] = sizeof(void*) == 8 ? '\x01' : '\x86';
+    std::fill_n(other.begin() + static_cast<std::ptrdiff_t>(importsAt), 8, '\0');
+    std::ofstream(std::filesystem::path(folder.Path() + L"FixtureC.dll"), std::ios::binary) << other;
+    // A new window, whose first prompt passes and second is declined.
+    Restart(L""), Show();
+    window->lsvFile.SetAllSelected(true);
+    limited.declinesOtherBitness = true;
+    Choose(IDM_R4);
+    const std::wstring left = L" は登録/解除していません";
+    EXPECT_WTEXT_EQ(folder.Path() + kFixtureA.file + L"を管理者として登録\r\n登録/解除に成功しました。\r\n\r\n" + folder.Path() +
+                        L"FixtureC.dllを管理者として登録\r\n管理者の権限が得られなかったため、以降のファイルは登録/解除しませんでした。\r\n" +
+                        folder.Path() + L"FixtureC.dll" + left + L"\r\n" + folder.Path() + fixtures::kFixtureDenied + left,
+                    Log());
+    EXPECT_EQ(limited.prompts, 4);
     EXPECT_TRUE(prompter.messages.empty());
 }
 
