@@ -84,8 +84,7 @@ HRESULT STDMETHODCALLTYPE FileDropTarget::DragOver(DWORD, POINTL, DWORD* effect)
     return S_OK;
 }
 
-// The effect stays as the platform set it: the drop only selects rows.
-HRESULT STDMETHODCALLTYPE FileDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD*)
+HRESULT STDMETHODCALLTYPE FileDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect)
 {
     // Nothing may escape into OLE's frames: a drop that fails on the way changes what it changed.
     try {
@@ -93,6 +92,7 @@ HRESULT STDMETHODCALLTYPE FileDropTarget::Drop(IDataObject* data, DWORD, POINTL,
             handler_(data);
     } catch (...) {
     }
+    *effect = acceptable_ ? (*effect & DROPEFFECT_COPY ? DROPEFFECT_COPY : *effect & DROPEFFECT_LINK) : DROPEFFECT_NONE;
     acceptable_ = false;
     return S_OK;
 }

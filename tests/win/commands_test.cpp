@@ -72,8 +72,7 @@ void Hold(BYTE key, bool down)
 }
 
 // Data as the system offers it (one format in global memory, put on the clipboard and taken back as
-// OLE's clipboard object), dropped on the target that RegisterDragDrop recorded for the list as OLE does:
-// the effect the target shows while dragging.
+// OLE's clipboard object), dropped on the target that RegisterDragDrop recorded for the list as OLE does.
 DWORD Drop(HWND list, CLIPFORMAT format, const std::wstring& text)
 {
     const size_t header = format == CF_HDROP ? sizeof(DROPFILES) : 0;
@@ -91,15 +90,14 @@ DWORD Drop(HWND list, CLIPFORMAT format, const std::wstring& text)
     RECT rc{};
     ::GetClientRect(list, &rc);
     auto [x, y] = ToScreen(list, {rc.right / 2, rc.bottom / 2});
-    const DWORD offered = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
-    DWORD entered = offered, over = offered, effect = offered;
-    // The effect shown while dragging stays the same; the drop leaves the platform's as it was.
+    DWORD entered = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, over = entered, effect = entered;
+    // The effect shown while dragging is the one the drop answers.
     EXPECT_TRUE(target && target->DragEnter(data, MK_LBUTTON, {x, y}, &entered) == S_OK && target->DragOver(MK_LBUTTON, {x, y}, &over) == S_OK
-                && target->Drop(data, 0, {x, y}, &effect) == S_OK && entered == over && effect == offered)
+                && target->Drop(data, 0, {x, y}, &effect) == S_OK && entered == effect && over == effect)
         << entered << " " << over << " " << effect;
     data->Release();
     Pump();
-    return over;
+    return effect;
 }
 
 // Enabled states as "1"/"0" of register, unregister, batch and registry read.
