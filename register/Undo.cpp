@@ -109,13 +109,10 @@ void frmMirdal::UndoRegistration()
     // A run kept by the administrators is undone by a host with their rights, from its own file.
     const bool elevated = stored.administrators && !platform::CurrentElevation().ProcessIsElevated();
     const std::wstring name = stored.path.substr(stored.path.find_last_of(L'\\') + 1);
-    std::vector<size_t> entries(run.entries.size());
-    for (size_t i = 0; i < entries.size(); ++i)
-        entries[i] = i;
     RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
         bool complete = true;
-        auto undoEntry = [&](size_t index) {
-            const JournalEntry& entry = run.entries[index];
+        auto undoEntry = [&](const JournalEntry& entry) {
+            const size_t index = static_cast<size_t>(&entry - run.entries.data());
             log.Append(BidiIsolated(entry.file) + Text(run.kind == JournalKind::Register ? IDS_LOG_UNDO_REGISTER : IDS_LOG_UNDO_UNREGISTER) + CrLf);
             FileOutcome outcome = stored.administrators
                                       ? RegisterFile(host_protocol::Operation::UndoStored, name, pump, entry.view == 64, elevated, std::to_wstring(index))
@@ -124,7 +121,7 @@ void frmMirdal::UndoRegistration()
             complete = UndoLines(outcome, lines) && complete;
             log.Append(lines + CrLf);
         };
-        ForEachItem(entries, log, undoEntry);
+        ForEachItem(run.entries, log, undoEntry);
         if (run.damaged > 0) {
             log.Append(Text(IDS_LOG_UNDO_DAMAGED) + BidiIsolated(stored.path) + CrLf + CrLf);
             complete = false;
