@@ -46,7 +46,7 @@ void ServerWindowWatch::Look(DWORD processId)
     ::AllowSetForegroundWindow(processId);
     WindowSearch search{processId};
     ::EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
-    // A server registered twice (its capture, then the real call) may show its window twice: each is told.
+    // The window told already is not told again while it stays up.
     if (!search.found || search.found == told_window_)
         return;
     told_window_ = search.found;
