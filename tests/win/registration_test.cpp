@@ -855,6 +855,7 @@ TEST_F(RegistrationTest, AJournalThatCannotBeWrittenStopsNothingAndAdministrator
     ::DeleteFileW(blocker.c_str());
 
     // A limited window keeps its per-user run in the user's folder; an edited entry there names a machine key.
+    UserKeyRemoved userLibRemoved{L"Software\\Classes\\" + TypeLibKey(kFixtureB)};
     const std::wstring victim = L"Software\\Mirdal-test-victim";
     struct VictimRemoved { std::wstring key; ~VictimRemoved() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()); } } victimRemoved{victim};
     LimitedWindow limited;
