@@ -38,6 +38,9 @@ struct ImageFacts {
     std::vector<ImportedDll> delayImports;  // loaded on first call; never a reason the file fails to load
     bool hasTypeLib = false;                // has a "TYPELIB" resource (named type in the resource directory)
     bool hasClrHeader = false;              // a .NET assembly, pure or mixed
+    // Headers or sections that do not fit in the bytes (a file cut short, sizes that do not add up): the
+    // loader refuses such a file, whatever its machine.
+    bool damaged = false;
     bool Exports(std::string_view name) const;
 };
 
