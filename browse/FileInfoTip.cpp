@@ -7,6 +7,7 @@
 #include "pe/LoadFailure.h"
 #include <algorithm>
 #include <condition_variable>
+#include <functional>
 #include <cwchar>
 #include <mutex>
 #include <thread>
@@ -54,7 +55,8 @@ void ReadVersionResource(const std::wstring& path, FileTipFacts& facts)
     }
 }
 
-std::wstring FileTipText(const std::wstring& path)
+// Between its steps the reading stops when `wanted` says the pointer has moved on: nullopt.
+std::optional<std::wstring> FileTipText(const std::wstring& path, const std::function<bool()>& wanted)
 {
     FileTipFacts facts;
     if (std::optional<pe::ImageFacts> image = ReadImageFile(path)) {
@@ -66,10 +68,16 @@ std::wstring FileTipText(const std::wstring& path)
         facts.hasTypeLib = image->hasTypeLib;
         facts.damaged = image->damaged;
         if (image->machine != pe::Machine::NotPe && !image->damaged) {
+            if (!wanted())
+                return std::nullopt;
             ReadVersionResource(path, facts);
+            if (!wanted())
+                return std::nullopt;
             facts.missingDlls = MissingDependencies(path, *image);
             for (std::wstring& dll : facts.missingDlls)
                 dll = MissingDllText(dll, image->machine);
+            if (!wanted())
+                return std::nullopt;
             facts.findings = DependencyFindings(path, *image);
         }
     }
@@ -99,6 +107,7 @@ public:
         if (path == shared_->reading || std::ranges::any_of(shared_->done, [&](const auto& tip) { return tip.first == path; }))
             return;
         shared_->queue.Ask(path);
+        ++shared_->asks;
         if (!shared_->running) {
             shared_->running = true;
             std::thread(Work, shared_).detach();
@@ -119,6 +128,7 @@ private:
         // A sweep of the pointer over a long list asks for many rows; only the last few are still wanted.
         TipQueue queue{16};
         std::wstring reading;
+        unsigned long asks = 0; // requests so far: one since a read began means the pointer has moved on
         std::vector<std::pair<std::wstring, std::wstring>> done;
         HWND window = nullptr; // none once the window has gone
         bool running = false;
@@ -133,11 +143,18 @@ private:
                 return;
             std::wstring path = *shared->queue.Next();
             shared->reading = path;
+            const unsigned long asked = shared->asks;
             lock.unlock();
-            std::wstring tip = FileTipText(path);
+            // A row the pointer has left is dropped: asked for again, it is read anew.
+            std::optional<std::wstring> tip = FileTipText(path, [&] {
+                std::lock_guard held(shared->mutex);
+                return shared->asks == asked;
+            });
             lock.lock();
             shared->reading.clear();
-            shared->done.emplace_back(std::move(path), std::move(tip));
+            if (!tip)
+                continue;
+            shared->done.emplace_back(std::move(path), std::move(*tip));
             if (shared->window)
                 ::PostMessageW(shared->window, frmMirdal::WM_TIP_READY, 0, 0);
         }

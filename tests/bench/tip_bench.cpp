@@ -64,7 +64,7 @@ int wmain()
     }
     // The first tip reads the system's DLLs into the session's cache; every later one finds them there.
     UntilTip(*window, 0);
-    constexpr int Runs = 7;
+    constexpr int Runs = 15;
     std::vector<double> alone, swept;
     for (int run = 0; run < Runs; ++run) {
         const int resting = Rows / 2 + run;
