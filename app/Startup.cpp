@@ -84,13 +84,13 @@ void frmMirdal::ShowRememberedPath(const std::wstring& path)
 {
     DWORD attributes = platform::Attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || path.ends_with(L'\\'))
-        return ShowFolder(path);
+        return ShowRememberedFolder(path);
     if (folder_rule::IsFolder(attributes))
-        return ShowFolder(path + L'\\');
+        return ShowRememberedFolder(path + L'\\');
     size_t slash = path.find_last_of(L'\\');
     if (slash == std::wstring::npos)
-        return ShowFolder(path);
-    ShowFolder(path.substr(0, slash + 1));
+        return ShowRememberedFolder(path);
+    ShowRememberedFolder(path.substr(0, slash + 1));
     const std::wstring name = path.substr(slash + 1);
     for (int row = 0; row < lsvFile.ItemCount(); ++row) {
         if (platform::EqualsIgnoreCase(FileRowAt(row).name, name)) {
@@ -98,6 +98,19 @@ void frmMirdal::ShowRememberedPath(const std::wstring& path)
             lsvFile.Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
             break;
         }
+    }
+}
+
+// A folder out of the tree's reach (a share, a device's name, a path too long for it) shows as any
+// folder that cannot be listed: its path and no files.
+void frmMirdal::ShowRememberedFolder(const std::wstring& folder)
+{
+    try {
+        ShowFolder(folder);
+    } catch (const platform::Failure&) {
+        if (pnlPath.Text() == folder)
+            throw;
+        SetFileListView(folder);
     }
 }
 

@@ -42,6 +42,7 @@ public:
     bool Form_QueryUnload(int unloadMode); // True refuses the close.
     void Form_Unload();
     void ShowRememberedPath(const std::wstring& path);
+    void ShowRememberedFolder(const std::wstring& folder);
 
     // Layout and result panel.
     void Form_Resize();

@@ -192,3 +192,11 @@
 #define IDS_LOG_ELEVATION_DECLINED_REST 401
 // After a file's path: a file of the run that the declined prompt left as it was.
 #define IDS_LOG_NOT_DONE 402
+// Failures told for what they are (420-449).
+// A file whose headers or sections do not fit in it.
+#define IDS_WHY_DAMAGED 420
+// After a crash in the delay-load helper: %1 the DLL (with the runtime to install), %2 the function.
+#define IDS_WHY_DELAYED_DLL 421
+#define IDS_WHY_DELAYED_FUNCTION 422
+// %1 the path of the file not written, %2 the system's text for why.
+#define IDS_LOG_NOT_WRITTEN 423

@@ -2,14 +2,14 @@
 #include "app/Texts.h"
 #include "app/resource.h"
 #include "browse/pure/FileTip.h"
+#include "browse/pure/TipQueue.h"
 #include "pe/ImageFile.h"
 #include "pe/LoadFailure.h"
 #include <algorithm>
 #include <condition_variable>
+#include <functional>
 #include <cwchar>
-#include <deque>
 #include <mutex>
-#include <set>
 #include <thread>
 
 namespace {
@@ -55,7 +55,8 @@ void ReadVersionResource(const std::wstring& path, FileTipFacts& facts)
     }
 }
 
-std::wstring FileTipText(const std::wstring& path)
+// Between its steps the reading stops when `wanted` says the pointer has moved on: nullopt.
+std::optional<std::wstring> FileTipText(const std::wstring& path, const std::function<bool()>& wanted)
 {
     FileTipFacts facts;
     if (std::optional<pe::ImageFacts> image = ReadImageFile(path)) {
@@ -65,11 +66,18 @@ std::wstring FileTipText(const std::wstring& path)
         facts.exportsRegister = image->Exports("DllRegisterServer");
         facts.exportsUnregister = image->Exports("DllUnregisterServer");
         facts.hasTypeLib = image->hasTypeLib;
-        if (image->machine != pe::Machine::NotPe) {
+        facts.damaged = image->damaged;
+        if (image->machine != pe::Machine::NotPe && !image->damaged) {
+            if (!wanted())
+                return std::nullopt;
             ReadVersionResource(path, facts);
+            if (!wanted())
+                return std::nullopt;
             facts.missingDlls = MissingDependencies(path, *image);
             for (std::wstring& dll : facts.missingDlls)
                 dll = MissingDllText(dll, image->machine);
+            if (!wanted())
+                return std::nullopt;
             facts.findings = DependencyFindings(path, *image);
         }
     }
@@ -88,17 +96,18 @@ public:
     {
         std::lock_guard lock(shared_->mutex);
         shared_->window = nullptr;
-        shared_->queue.clear();
+        shared_->queue.Clear();
         shared_->wake.notify_all();
     }
 
-    // Once per path until its tip is taken.
+    // The row asked for last is read next; a path read now or waiting to be taken is not read again.
     void Ask(const std::wstring& path)
     {
         std::lock_guard lock(shared_->mutex);
-        if (!shared_->asked.insert(path).second)
+        if (path == shared_->reading || std::ranges::any_of(shared_->done, [&](const auto& tip) { return tip.first == path; }))
             return;
-        shared_->queue.push_back(path);
+        shared_->queue.Ask(path);
+        ++shared_->asks;
         if (!shared_->running) {
             shared_->running = true;
             std::thread(Work, shared_).detach();
@@ -109,8 +118,6 @@ public:
     std::vector<std::pair<std::wstring, std::wstring>> TakeDone()
     {
         std::lock_guard lock(shared_->mutex);
-        for (const auto& [path, tip] : shared_->done)
-            shared_->asked.erase(path);
         return std::exchange(shared_->done, {});
     }
 
@@ -118,8 +125,10 @@ private:
     struct Shared {
         std::mutex mutex;
         std::condition_variable wake;
-        std::deque<std::wstring> queue;
-        std::set<std::wstring> asked;
+        // A sweep of the pointer over a long list asks for many rows; only the last few are still wanted.
+        TipQueue queue{16};
+        std::wstring reading;
+        unsigned long asks = 0; // requests so far: one since a read began means the pointer has moved on
         std::vector<std::pair<std::wstring, std::wstring>> done;
         HWND window = nullptr; // none once the window has gone
         bool running = false;
@@ -129,15 +138,23 @@ private:
     {
         std::unique_lock lock(shared->mutex);
         for (;;) {
-            shared->wake.wait(lock, [&] { return !shared->queue.empty() || !shared->window; });
+            shared->wake.wait(lock, [&] { return !shared->queue.Empty() || !shared->window; });
             if (!shared->window)
                 return;
-            std::wstring path = std::move(shared->queue.front());
-            shared->queue.pop_front();
+            std::wstring path = *shared->queue.Next();
+            shared->reading = path;
+            const unsigned long asked = shared->asks;
             lock.unlock();
-            std::wstring tip = FileTipText(path);
+            // A row the pointer has left is dropped: asked for again, it is read anew.
+            std::optional<std::wstring> tip = FileTipText(path, [&] {
+                std::lock_guard held(shared->mutex);
+                return shared->asks == asked;
+            });
             lock.lock();
-            shared->done.emplace_back(std::move(path), std::move(tip));
+            shared->reading.clear();
+            if (!tip)
+                continue;
+            shared->done.emplace_back(std::move(path), std::move(*tip));
             if (shared->window)
                 ::PostMessageW(shared->window, frmMirdal::WM_TIP_READY, 0, 0);
         }

@@ -178,6 +178,7 @@ public:
         readable_ = true;
         if (size.QuadPart == 0)
             return; // an empty file cannot be mapped
+        whole_ = static_cast<unsigned long long>(size.QuadPart) <= MaxImageRead;
         size_ = static_cast<size_t>(std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), MaxImageRead));
         mapping_.reset(::CreateFileMappingW(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
         if (mapping_)
@@ -185,6 +186,8 @@ public:
         readable_ = static_cast<bool>(view_);
     }
     bool Readable() const { return readable_; }
+    // Whether the view holds the whole file, and so whether its sections can be told to fit in it.
+    bool Whole() const { return whole_; }
     std::span<const std::uint8_t> Bytes() const
     {
         return view_ ? std::span(static_cast<const std::uint8_t*>(view_.get()), size_) : std::span<const std::uint8_t>();
@@ -195,7 +198,7 @@ private:
     platform::UniqueHandle mapping_;
     platform::UniqueView view_;
     size_t size_ = 0;
-    bool readable_ = false;
+    bool readable_ = false, whole_ = true;
 };
 
 } // namespace
@@ -214,7 +217,9 @@ std::optional<pe::ImageFacts> ReadImageFile(const std::wstring& path)
     MappedView view(path);
     if (!view.Readable())
         return std::nullopt;
-    return pe::ReadImage(view.Bytes());
+    pe::ImageFacts facts = pe::ReadImage(view.Bytes());
+    facts.damaged = facts.damaged && view.Whole();
+    return facts;
 }
 
 std::vector<std::wstring> MissingDependencies(const std::wstring& path, const pe::ImageFacts& facts)

@@ -122,7 +122,7 @@ std::wstring WhyLoadFailed(const std::wstring& path, const std::optional<pe::Ima
     return Text(IDS_WHY_LOAD_ERROR, {platform::SystemMessage(error, path), std::to_wstring(error)});
 }
 
-std::vector<std::wstring> DependencyFindings(const std::wstring& path, const pe::ImageFacts& facts)
+std::vector<std::wstring> DependencyFindings(const std::wstring& path, const pe::ImageFacts& facts, bool delayed)
 {
     std::vector<std::wstring> lines;
     if (facts.hasClrHeader && !facts.Exports("DllRegisterServer"))
@@ -133,7 +133,27 @@ std::vector<std::wstring> DependencyFindings(const std::wstring& path, const pe:
     std::optional<pe::MissingLink> link = FirstMissing(path, facts, pe::SearchPathImports(facts), ChainLimits);
     if (link && (link->chain.size() > 1 || !link->function.empty()))
         lines.push_back(LinkText(path, *link, facts.machine));
-    if (std::optional<pe::MissingLink> delayed = FirstMissing(path, facts, facts.delayImports, {1, 0, true}))
-        lines.push_back(Text(IDS_TIP_DELAYED, {LinkText(path, *delayed, facts.machine)}));
+    if (!delayed)
+        return lines;
+    if (std::optional<pe::MissingLink> link = FirstMissing(path, facts, facts.delayImports, {1, 0, true}))
+        lines.push_back(Text(IDS_TIP_DELAYED, {LinkText(path, *link, facts.machine)}));
+    return lines;
+}
+
+std::vector<std::wstring> CrashFindings(const std::wstring& path, const std::optional<pe::ImageFacts>& facts,
+                                        unsigned long exceptionCode, const std::wstring& delayedDll,
+                                        const std::wstring& delayedFunction)
+{
+    constexpr unsigned long ModuleNotFound = 0xC06D007E, ProcedureNotFound = 0xC06D007F;
+    const pe::Machine machine = facts ? facts->machine : sizeof(void*) == 8 ? pe::Machine::X64 : pe::Machine::X86;
+    std::vector<std::wstring> lines;
+    const bool named = !delayedDll.empty() && (exceptionCode == ModuleNotFound || exceptionCode == ProcedureNotFound);
+    if (named && exceptionCode == ModuleNotFound)
+        lines.push_back(Text(IDS_WHY_DELAYED_DLL, {MissingDllText(delayedDll, machine)}));
+    else if (named)
+        lines.push_back(Text(IDS_WHY_DELAYED_FUNCTION, {delayedDll, delayedFunction}));
+    if (facts)
+        for (std::wstring& line : DependencyFindings(path, *facts, !named))
+            lines.push_back(std::move(line));
     return lines;
 }

@@ -22,5 +22,11 @@ std::wstring WhyLoadFailed(const std::wstring& path, const std::optional<pe::Ima
 std::wstring MissingDllText(const std::wstring& dll, pe::Machine machine);
 
 // The info tip's lines beyond the missing DLLs: missing functions, the deeper missing link, delay-loaded
-// imports that are missing, a .NET assembly.
-std::vector<std::wstring> DependencyFindings(const std::wstring& path, const pe::ImageFacts& facts);
+// imports that are missing (unless left out), a .NET assembly.
+std::vector<std::wstring> DependencyFindings(const std::wstring& path, const pe::ImageFacts& facts, bool delayed = true);
+
+// The lines after a server's crash: the DLL or function the delay-load helper could not find, if that
+// raised the exception, then what the dependency walk finds, as the tip tells it.
+std::vector<std::wstring> CrashFindings(const std::wstring& path, const std::optional<pe::ImageFacts>& facts,
+                                        unsigned long exceptionCode, const std::wstring& delayedDll,
+                                        const std::wstring& delayedFunction);

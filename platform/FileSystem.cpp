@@ -57,4 +57,51 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::wstring& path,
     return bytes;
 }
 
+namespace {
+
+// A file that goes again unless it was kept.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::wstring path) : path_(std::move(path)) {}
+    ~TemporaryFile()
+    {
+        if (!kept_)
+            ::DeleteFileW(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::wstring& Path() const { return path_; }
+    void Keep() { kept_ = true; }
+
+private:
+    std::wstring path_;
+    bool kept_ = false;
+};
+
+} // namespace
+
+void WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes)
+{
+    static LONG count = 0;
+    // Beside the file, so that putting it in place is a rename within one volume.
+    const std::wstring temporary =
+        path + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::InterlockedIncrement(&count)) + L".tmp";
+    UniqueFile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        ThrowLastError();
+    TemporaryFile written(temporary);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24)), moved = 0;
+        ThrowIfFalse(::WriteFile(file.get(), bytes.data() + done, chunk, &moved, nullptr));
+        if (moved == 0)
+            ThrowFailure(ERROR_DISK_FULL);
+        done += moved;
+    }
+    ThrowIfFalse(::FlushFileBuffers(file.get()));
+    file.reset();
+    ThrowIfFalse(::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    written.Keep();
+}
+
 } // namespace platform

@@ -2,6 +2,7 @@
 #include "app/frmMirdal.h"
 #include "app/resource.h"
 #include "platform/Elevation.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
@@ -50,17 +51,6 @@ RunFlavour Flavour(bool o_Register, frmMirdal::RegistrationTarget target)
     case frmMirdal::RegistrationTarget::Registry: break;
     }
     return o_Register ? RunFlavour{Register, IDS_LOG_REGISTER} : RunFlavour{Unregister, IDS_LOG_UNREGISTER};
-}
-
-void WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes)
-{
-    platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        platform::ThrowLastError();
-    DWORD written = 0;
-    platform::ThrowIfFalse(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    if (written != bytes.size())
-        platform::ThrowFailure(ERROR_DISK_FULL);
 }
 
 } // namespace
@@ -122,6 +112,9 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     HostRoute route = hostX64   ? (*hostX64 ? HostRoute::X64Host : HostRoute::X86Host)
                       : facts ? RouteImage(facts->machine, platform::WindowsIs64Bit())
                               : (sizeof(void*) == 8 ? HostRoute::X64Host : HostRoute::X86Host);
+    // The loader would refuse it with the error of a program for another machine, which it is not.
+    if (facts && facts->damaged)
+        return {-2, Text(IDS_WHY_DAMAGED)};
     switch (route) {
     case HostRoute::NotPe: return {-2, Text(IDS_WHY_NOT_PE)};
     case HostRoute::ForeignMachine:
@@ -145,10 +138,14 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
         return {-2, Text(IDS_WHY_NO_HOST, {bits, platform::SystemMessage(outcome.error, host.Executable()),
                                              std::to_wstring(outcome.error)})};
     case HostOutcome::Kind::NotReady: return {-2, Text(IDS_WHY_HOST_NOT_READY, {bits, std::to_wstring(outcome.exitCode)})};
-    case HostOutcome::Kind::Crashed:
-        if (!outcome.module.empty())
-            return {std::nullopt, Text(IDS_WHY_CRASHED_AT, {Hex(outcome.exitCode, 8), outcome.module, Hex(outcome.offset, 1)})};
-        return {std::nullopt, Text(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})};
+    case HostOutcome::Kind::Crashed: {
+        std::wstring lines = outcome.module.empty()
+                                 ? Text(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})
+                                 : Text(IDS_WHY_CRASHED_AT, {Hex(outcome.exitCode, 8), outcome.module, Hex(outcome.offset, 1)});
+        for (const std::wstring& line : CrashFindings(path, facts, outcome.exitCode, outcome.delayedDll, outcome.delayedFunction))
+            lines += CrLf + line;
+        return {std::nullopt, lines};
+    }
     case HostOutcome::Kind::EndedItself: return {std::nullopt, Text(IDS_WHY_ENDED, {std::to_wstring(outcome.exitCode)})};
     case HostOutcome::Kind::TimedOut:
         return {std::nullopt, Text(IDS_WHY_TIMEOUT, {std::to_wstring((RegistrationHost::Timeout() + 999) / 1000)})};
@@ -266,7 +263,12 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
         };
         ForEachItem(files, log, visit);
         if (target == RegistrationTarget::RegFile) {
-            WriteWholeFile(regFile, Utf16LeWithBom(RegFileHeader() + captured));
+            try {
+                platform::WriteWholeFile(regFile, Utf16LeWithBom(RegFileHeader() + captured));
+            } catch (const platform::Failure& failure) {
+                log.Append(Text(IDS_LOG_NOT_WRITTEN, {BidiIsolated(regFile), failure.Description()}));
+                throw;
+            }
             log.Append(Text(IDS_LOG_EXPORT_FILE) + BidiIsolated(regFile) + CrLf + Text(IDS_LOG_EXPORT_DONE));
         } else {
             log.Append(Text(IDS_LOG_RUN_DONE));

@@ -234,8 +234,10 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
             outcome.kind = HostOutcome::Kind::Crashed;
             outcome.exitCode = static_cast<DWORD>(reply.code);
             outcome.offset = reply.lastError;
-            std::u16string module = hp::Text(payload.data(), *units);
-            outcome.module.assign(module.begin(), module.end());
+            hp::CrashPlace place = hp::DecodeCrashPayload(hp::Text(payload.data(), *units));
+            outcome.module.assign(place.module.begin(), place.module.end());
+            outcome.delayedDll.assign(place.dll.begin(), place.dll.end());
+            outcome.delayedFunction.assign(place.function.begin(), place.function.end());
             Abandon();
             return outcome;
         }

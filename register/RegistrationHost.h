@@ -25,6 +25,7 @@ struct HostOutcome {
     DWORD exitCode = 0;
     std::wstring module;
     DWORD offset = 0;
+    std::wstring delayedDll, delayedFunction; // Crashed in the delay-load helper: what it could not find
     DWORD keys = 0, values = 0; // captured: the keys and values that payload holds; journaled: keys counts the changes
     DWORD journalError = 0;     // why the host could not write the entry into the journal it was given
     std::wstring payload;

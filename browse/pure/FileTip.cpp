@@ -34,6 +34,8 @@ std::wstring ComposeFileTip(const FileTipFacts& facts, const std::function<std::
     std::wstring tip = text(IDS_TIP_MACHINE) + MachineName(facts, text);
     if (facts.machine == pe::Machine::NotPe)
         return tip;
+    if (facts.damaged)
+        return tip + L"\r\n" + text(IDS_WHY_DAMAGED);
     auto yesNo = [&](bool yes) { return text(yes ? IDS_TIP_YES : IDS_TIP_NO); };
     tip += L"\r\nDllRegisterServer: " + yesNo(facts.exportsRegister);
     tip += L"\r\nDllUnregisterServer: " + yesNo(facts.exportsUnregister);

@@ -11,6 +11,7 @@ struct FileTipFacts {
     pe::Machine machine = pe::Machine::NotPe;
     std::uint16_t machineCode = 0;
     bool exportsRegister = false, exportsUnregister = false, hasTypeLib = false;
+    bool damaged = false; // cut short or inconsistent: nothing beyond the machine is to be believed
     std::wstring version, description; // empty when the file has no version resource
     std::vector<std::wstring> missingDlls;
     std::vector<std::wstring> findings; // lines of their own at the end: missing functions, deeper links, .NET

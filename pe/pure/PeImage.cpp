@@ -132,8 +132,10 @@ private:
         }
 
         std::uint32_t headerSize = 0, directoryCount = 0;
-        if (!bytes_.U32(optional + 60, headerSize))
+        if (!bytes_.U32(optional + 60, headerSize)) {
+            facts.damaged = true;
             return false;
+        }
         headersSize_ = headerSize;
         // Directories beyond the optional header's stated size are not there, whatever the count says.
         if (optionalSize >= directoryCountAt + 4 && bytes_.U32(optional + directoryCountAt, directoryCount)) {
@@ -147,12 +149,14 @@ private:
         }
 
         std::uint64_t table = optional + optionalSize;
+        facts.damaged = sectionCount > MaxSections || !bytes_.Has(table, 40ull * sectionCount) || !bytes_.Has(0, headerSize);
         for (std::uint32_t i = 0; i < std::min<std::uint32_t>(sectionCount, MaxSections); ++i) {
             Section s{};
             std::uint64_t at = table + 40ull * i;
             if (!bytes_.U32(at + 8, s.virtualSize) || !bytes_.U32(at + 12, s.address) ||
                 !bytes_.U32(at + 16, s.rawSize) || !bytes_.U32(at + 20, s.rawOffset))
                 break;
+            facts.damaged = facts.damaged || (s.rawSize && !bytes_.Has(s.rawOffset, s.rawSize));
             sections_.push_back(s);
         }
         return true;

@@ -44,6 +44,9 @@ struct ImageFacts {
     bool hasTypeLib = false;                // has a "TYPELIB" resource (named type in the resource directory)
     bool hasClrHeader = false;              // a .NET assembly, pure or mixed
     std::vector<AssemblyReference> dependentAssemblies; // named by its own manifest (resource 24, id 2 or 1)
+    // Headers or sections that do not fit in the bytes (a file cut short, sizes that do not add up): the
+    // loader refuses such a file, whatever its machine.
+    bool damaged = false;
     bool Exports(std::string_view name) const;
 };
 

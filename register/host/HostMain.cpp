@@ -11,6 +11,7 @@
 #include "register/host/RegistrationLibrary.h"
 #include "register/pure/HostProtocol.h"
 #include <ole2.h>
+#include <delayimp.h>
 #include <cwchar>
 #include <iterator>
 #include <string>
@@ -25,11 +26,54 @@ namespace {
 HANDLE replyPipe = nullptr;
 volatile LONG calling = 0;
 
+// Copies from this process's memory where the bytes may not be there: a server raises what it likes.
+bool CopyOwnMemory(const void* from, void* to, size_t bytes)
+{
+    SIZE_T copied = 0;
+    return ::ReadProcessMemory(::GetCurrentProcess(), from, to, bytes, &copied) && copied == bytes;
+}
+
+// An ANSI name at `from` appended to `to` as UTF-16; the units written.
+size_t CopyOwnName(const char* from, wchar_t* to, size_t capacity)
+{
+    char name[MAX_PATH];
+    size_t length = 0;
+    while (length + 1 < sizeof name && CopyOwnMemory(from + length, name + length, 1) && name[length])
+        ++length;
+    int units = length ? ::MultiByteToWideChar(CP_ACP, 0, name, static_cast<int>(length), to, static_cast<int>(capacity)) : 0;
+    return units > 0 ? static_cast<size_t>(units) : 0;
+}
+
+// The DLL and function the delay-load helper could not find, as "DLL", NUL, "function" (or "#" and the
+// ordinal), from the DelayLoadInfo its exception points at; the units written, 0 for any other exception.
+size_t DelayLoadNames(const EXCEPTION_RECORD& record, wchar_t* names, size_t capacity)
+{
+    constexpr DWORD ModuleNotFound = 0xC06D007E, ProcedureNotFound = 0xC06D007F;
+    DelayLoadInfo info{};
+    if ((record.ExceptionCode != ModuleNotFound && record.ExceptionCode != ProcedureNotFound) || record.NumberParameters < 1 ||
+        !CopyOwnMemory(reinterpret_cast<const void*>(record.ExceptionInformation[0]), &info, sizeof info) || !info.szDll)
+        return 0;
+    size_t units = CopyOwnName(info.szDll, names, capacity / 2);
+    if (units == 0)
+        return 0;
+    names[units++] = L'\0';
+    if (info.dlp.fImportByName)
+        return units + CopyOwnName(info.dlp.szProcName, names + units, capacity - units);
+    wchar_t digits[12];
+    size_t count = 0;
+    for (DWORD ordinal = info.dlp.dwOrdinal; count == 0 || ordinal; ordinal /= 10)
+        digits[count++] = static_cast<wchar_t>(L'0' + ordinal % 10);
+    names[units++] = L'#';
+    while (count)
+        names[units++] = digits[--count];
+    return units;
+}
+
 // The crash reply: the exception's code and where it struck, from memory owned before the crash.
 void SendCrashReply(const EXCEPTION_RECORD& record)
 {
-    static wchar_t path[MAX_PATH];
-    static std::uint8_t reply[hp::kReplyHeaderBytes + 2 * MAX_PATH];
+    static wchar_t path[MAX_PATH], delayed[2 * MAX_PATH];
+    static std::uint8_t reply[hp::kReplyHeaderBytes + 2 * (3 * MAX_PATH + 1)];
     HMODULE module = nullptr;
     const wchar_t* name = L"";
     std::uint32_t offset = 0;
@@ -45,7 +89,9 @@ void SendCrashReply(const EXCEPTION_RECORD& record)
                                                 - reinterpret_cast<const BYTE*>(module));
         }
     }
-    size_t bytes = hp::EncodeCrashReply(record.ExceptionCode, offset, name, std::wcslen(name), reply, sizeof reply);
+    size_t delayedUnits = DelayLoadNames(record, delayed, std::size(delayed) - 12);
+    size_t bytes = hp::EncodeCrashReply(record.ExceptionCode, offset, name, std::wcslen(name), reply, sizeof reply, delayed,
+                                        delayedUnits);
     DWORD written = 0;
     ::WriteFile(replyPipe, reply, static_cast<DWORD>(bytes), &written, nullptr);
 }

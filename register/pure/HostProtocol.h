@@ -14,8 +14,10 @@
 // journal that its journal text names and replies with nothing.
 // A host whose server raised an exception that nothing handled replies Crashed before it ends: the
 // exception code in place of the library's, the faulting address's offset in its module in place of
-// lastError, and the module's file name (empty where the address lies in none) as the payload.
+// lastError, and the module's file name (empty where the address lies in none) as the payload, followed
+// for the delay-load helper's exceptions by the DLL and the function it could not find.
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <optional>
@@ -136,24 +138,50 @@ inline std::vector<std::uint8_t> EncodeReply(const Reply& reply)
 }
 
 // The crash reply, written into memory the dying host already owns: its heap may be what broke.
-// Returns the bytes used; a module name that does not fit is left out.
+// For an exception of the delay-load helper, `delayed` is "DLL", NUL, "function", put after the module
+// name and a NUL. Returns the bytes used; what does not fit is left out, the delay-load names first.
 inline std::size_t EncodeCrashReply(std::uint32_t exceptionCode, std::uint32_t offset, const wchar_t* module,
-                                    std::size_t units, std::uint8_t* out, std::size_t capacity)
+                                    std::size_t units, std::uint8_t* out, std::size_t capacity,
+                                    const wchar_t* delayed = nullptr, std::size_t delayedUnits = 0)
 {
     if (capacity < kReplyHeaderBytes)
         return 0;
+    if (kReplyHeaderBytes + 2 * (units + 1 + delayedUnits) > capacity)
+        delayedUnits = 0;
     if (kReplyHeaderBytes + 2 * units > capacity)
         units = 0;
+    const std::size_t total = units + (delayedUnits ? 1 + delayedUnits : 0);
     const std::uint32_t words[] = {static_cast<std::uint32_t>(Status::Crashed), exceptionCode, offset, 0, 0, 0,
-                                   static_cast<std::uint32_t>(units)};
+                                   static_cast<std::uint32_t>(total)};
     for (std::size_t i = 0; i < std::size(words); ++i)
         for (std::size_t b = 0; b < 4; ++b)
             out[4 * i + b] = static_cast<std::uint8_t>(words[i] >> (8 * b));
-    for (std::size_t i = 0; i < units; ++i) {
-        out[kReplyHeaderBytes + 2 * i] = static_cast<std::uint8_t>(module[i]);
-        out[kReplyHeaderBytes + 2 * i + 1] = static_cast<std::uint8_t>(module[i] >> 8);
+    for (std::size_t i = 0; i < total; ++i) {
+        wchar_t unit = i < units ? module[i] : i == units ? L'\0' : delayed[i - units - 1];
+        out[kReplyHeaderBytes + 2 * i] = static_cast<std::uint8_t>(unit);
+        out[kReplyHeaderBytes + 2 * i + 1] = static_cast<std::uint8_t>(unit >> 8);
     }
-    return kReplyHeaderBytes + 2 * units;
+    return kReplyHeaderBytes + 2 * total;
+}
+
+// A crash reply's payload: the module, then what the delay-load helper named, the DLL and the function;
+// each empty where the reply has none.
+struct CrashPlace {
+    std::u16string module, dll, function;
+};
+
+inline CrashPlace DecodeCrashPayload(const std::u16string& payload)
+{
+    CrashPlace place;
+    std::u16string* parts[] = {&place.module, &place.dll, &place.function};
+    std::size_t part = 0;
+    for (char16_t unit : payload) {
+        if (unit == u'\0')
+            part = std::min<std::size_t>(part + 1, 2);
+        else
+            parts[part]->push_back(unit);
+    }
+    return place;
 }
 
 // Units of text that follow a header; nullopt when the header asks for more than is allowed.

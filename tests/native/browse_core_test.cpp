@@ -2,6 +2,7 @@
 #include "browse/pure/FileText.h"
 #include "browse/pure/FolderNodes.h"
 #include "browse/pure/FolderRule.h"
+#include "browse/pure/TipQueue.h"
 #include "platform/pure/MessageInserts.h"
 #include <gtest/gtest.h>
 
@@ -120,4 +121,20 @@ TEST(MessageInserts, InsertsTakeThePathOrGoWithTheirSpacing)
     EXPECT_EQ(FillInserts(L"%1 is not a valid Win32 application.", L""), L"is not a valid Win32 application.");
     EXPECT_EQ(FillInserts(L"Copy %1!s! to %2 at 100%", L"x"), L"Copy x to x at 100%");
     EXPECT_EQ(FillInserts(L"Drive %0 and %a stay; %12 goes", L""), L"Drive %0 and %a stay; goes");
+}
+
+// The row under the pointer first: a row asked for again moves to the front, the oldest beyond the capacity go.
+TEST(TipQueue, TheNewestFirstOnceEachAndTheOldestDropped)
+{
+    TipQueue queue(3);
+    for (const wchar_t* path : {L"a", L"b", L"c", L"b", L"d", L"e"})
+        queue.Ask(path);
+    std::wstring order;
+    while (std::optional<std::wstring> next = queue.Next())
+        order += *next;
+    EXPECT_EQ(order, L"edb");
+    EXPECT_TRUE(queue.Empty());
+    queue.Ask(L"x");
+    queue.Clear();
+    EXPECT_EQ(queue.Next(), std::nullopt);
 }

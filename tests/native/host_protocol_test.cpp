@@ -18,6 +18,14 @@ TEST(HostProtocol, ACrashReplyDecodesAsAReplyOversizedTextIsRefusedAndExitCodesO
     // A name that does not fit is dropped, never cut or overrun.
     EXPECT_EQ(hp::EncodeCrashReply(0xC0000005u, 0, L"a-much-longer-name.dll", 22, out, sizeof out), hp::kReplyHeaderBytes);
     EXPECT_EQ(hp::TextUnits(out, hp::kPayloadLengthOffset), 0u);
+    // The delay-load helper's DLL and function after the module; dropped first when they do not fit.
+    std::uint8_t wide[hp::kReplyHeaderBytes + 64];
+    size_t used = hp::EncodeCrashReply(0xC06D007Eu, 0x13D7E, L"kernelbase.dll", 14, wide, sizeof wide, L"late.dll\0Go", 11);
+    hp::CrashPlace place = hp::DecodeCrashPayload(hp::Text(wide + hp::kReplyHeaderBytes, (used - hp::kReplyHeaderBytes) / 2));
+    EXPECT_EQ(place.module + u"|" + place.dll + u"|" + place.function, u"kernelbase.dll|late.dll|Go");
+    used = hp::EncodeCrashReply(0xC06D007Eu, 0, L"crash.dll", 9, out, sizeof out, L"late.dll\0Go", 11);
+    place = hp::DecodeCrashPayload(hp::Text(out + hp::kReplyHeaderBytes, (used - hp::kReplyHeaderBytes) / 2));
+    EXPECT_EQ(place.module + u"|" + place.dll + u"|" + place.function, u"crash.dll||");
     const std::uint8_t huge[]{1, 0, 0, 0, 1, 0, 0, 0x10};
     EXPECT_EQ(hp::TextUnits(huge, 4), std::nullopt);
 

@@ -84,6 +84,7 @@ TEST(PeImage, ReadsWhatRealImagesHold)
         if (sample.server)
             EXPECT_EQ(facts.dependentAssemblies[0].name + " " + facts.dependentAssemblies[0].version,
                       "Microsoft.Windows.Common-Controls 6.0.0.0");
+        EXPECT_FALSE(facts.damaged);
 
         // The machine field alone decides the machine; the layout follows the optional header.
         Bytes other = image;
@@ -100,16 +101,30 @@ TEST(PeImage, ReadsWhatRealImagesHold)
     EXPECT_EQ(ReadExact(nullptr, 0).machine, pe::Machine::NotPe);
 }
 
-// Every truncation, and 0x00, 0xFF and +1 at every byte: these images are all headers and tables.
-TEST(PeImage, NoCorruptionReadsOutsideTheBytes)
+// Every truncation, and 0x00, 0xFF and +1 at every byte: these images are all headers and tables, so
+// that whatever cut still reads as an image is damaged, as is one whose sizes do not add up.
+TEST(PeImage, NoCorruptionReadsOutsideTheBytesAndEveryCutOrOverlongImageIsDamaged)
 {
     for (const Sample& sample : kSamples) {
         Bytes image = Load(sample.file);
         if (image.empty())
             GTEST_SKIP() << "no MinGW cross compilers: no images to read";
         ASSERT_LT(image.size(), 16384u) << sample.file << " is no longer a small image";
-        for (size_t length = 0; length < image.size(); ++length)
-            ReadExact(image.data(), length);
+        for (size_t length = 0; length < image.size(); ++length) {
+            pe::ImageFacts cut = ReadExact(image.data(), length);
+            EXPECT_TRUE(cut.machine == pe::Machine::NotPe || cut.damaged) << sample.file << " cut at " << length;
+        }
+        const size_t fileHeader = image[0x3C] + (image[0x3D] << 8) + 4u;
+        const size_t sections = image[fileHeader + 2], table = fileHeader + 20 + image[fileHeader + 16] + (image[fileHeader + 17] << 8);
+        auto damagedBy = [&](size_t at, std::uint8_t value) {
+            Bytes changed = image;
+            changed[at] = value;
+            return pe::ReadImage(changed).damaged;
+        };
+        EXPECT_TRUE(damagedBy(table + 40 * (sections - 1) + 17, static_cast<std::uint8_t>(image[table + 40 * (sections - 1) + 17] + 0x10)))
+            << "the last section's raw data beyond the end";
+        EXPECT_TRUE(damagedBy(fileHeader + 2, 97)) << "more sections than the loader takes";
+        EXPECT_TRUE(damagedBy(fileHeader + 20 + 60 + 2, 0x10)) << "headers larger than the file";
         size_t recognised = 0;
         Bytes flipped = image;
         for (size_t at = 0; at < image.size(); ++at) {

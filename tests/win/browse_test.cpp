@@ -4,6 +4,8 @@
 #include "TestSupport.h"
 #include "platform/Failure.h"
 #include "app/Texts.h"
+#include <filesystem>
+#include <fstream>
 
 using namespace testing_support;
 using Names = std::vector<std::wstring>;
@@ -53,10 +55,14 @@ TEST_F(WindowTest, OpensCentredWithItsCaptionBarsAndFirstStartSettingsAndAStored
     Restart(L"1");
     EXPECT_EQ(window->lsvFile.Style(), platform::ListViewStyle::SmallIcons);
     EXPECT_TRUE(window->mnuView.IsChecked(IDM_V1) && !window->mnuView.IsChecked(IDM_V3));
-    // A stored path of any length or form starts the window all the same.
-    for (const std::wstring& path : {std::wstring(40000, L'a') + L"\\", std::wstring(300, L'\\'), std::wstring(L"C:\\?*<|\\")}) {
+    // A stored path of any length or form starts the window all the same, and one that cannot be shown
+    // shows as a folder that cannot be listed: its path, no files.
+    for (const std::wstring& path : {std::wstring(40000, L'a') + L"\\", std::wstring(300, L'\\'), std::wstring(L"C:\\?*<|\\"),
+                                     std::wstring(L"\\\\nosuchserver\\share\\"), std::wstring(L"C:\\CON\\"), L"C:\\" + std::wstring(32000, L'b') + L"\\"}) {
         Restart(L"", path);
         EXPECT_TRUE(::IsWindowVisible(window->Hwnd())) << path.size();
+        EXPECT_WTEXT_EQ(path + L"|0|0", window->pnlPath.Text() + L"|" + window->pnlFCount.Text() + L"|" +
+                                           std::to_wstring(window->lsvFile.ItemCount()));
     }
     EXPECT_TRUE(prompter.messages.empty());
 
@@ -265,6 +271,7 @@ TEST_F(BrowseTest, InfoTipIsReadAwayFromTheWindowAndTellsMachineEntriesTypeLibra
     CopyFixture(fixtures::kFixtureSxs, root.Path() + L"sxs.dll");
     CopyFixture(fixtures::kSxsDep, root.Path() + fixtures::kSxsDep);
     root.File(L"junk.ocx", 300);
+    std::ofstream(std::filesystem::path(root.Path() + L"cut.dll"), std::ios::binary) << ReadBytes(FixturePath(fixtures::kFixtureA.file)).substr(0, 40960);
     window->SetFileListView(root.Path());
 
     // Read away from the window: until the facts are there the row's tip is its name and "調べています…".
@@ -297,6 +304,7 @@ TEST_F(BrowseTest, InfoTipIsReadAwayFromTheWindowAndTellsMachineEntriesTypeLibra
     EXPECT_WTEXT_EQ(Text(IDS_TIP_MISSING) + Text(IDS_TIP_NO) + L"\r\n見つからないアセンブリ: MirdalSxs 1.0.0.0",
                     sxs.substr(sxs.rfind(Text(IDS_TIP_MISSING))));
     EXPECT_WTEXT_EQ(Text(IDS_TIP_MACHINE) + Text(IDS_TIP_NOT_PE), tip(L"junk.ocx", INFOTIPSIZE));
+    EXPECT_WTEXT_EQ(Text(IDS_TIP_MACHINE) + machine + L"\r\nファイルが壊れているか、途中で切れています。", tip(L"cut.dll", INFOTIPSIZE));
     EXPECT_WTEXT_EQ(server.substr(0, 9), tip(L"a.dll", 10));
 }
 

@@ -343,6 +343,58 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadAndHostsThatEndEarl
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Mirdal\\Capture")) << "the scratch keys of the crashed captures";
 }
 
+// Files the other runs have not seen: a DLL loaded late that is missing, a function missing two links
+// down (bound under Wine to a stub that raises when called), a server cut short.
+TEST_F(RegistrationTest, ALateMissingDllAFunctionMissingDownTheChainAndACutFileAreEachToldForWhatTheyAre)
+{
+    using namespace fixtures;
+    for (const wchar_t* name : {kFixtureDelayed, kChain[0], kChain[1], kChain[2]})
+        Copy(name);
+    std::ofstream(std::filesystem::path(folder.Path() + L"cut.dll"), std::ios::binary) << ReadBytes(FixturePath(kFixtureA.file)).substr(0, 40960);
+    Show();
+    // Open: the 32-bit host reports an access violation of its own for the delay-load server.
+    if (sizeof(void*) == 8)
+        Select({kFixtureDelayed, kChain[0], L"cut.dll"});
+    else
+        Select({kChain[0], L"cut.dll"});
+    window->mnuF_Click(0);
+    const std::map<std::wstring, std::wstring> outcomes{
+        {kFixtureDelayed, L"サーバーが例外 0xC06D007E を起こし、登録ホストが異常終了しました (kernelbase.dll+0x…)。\r\n"
+                          L"遅延読み込みの DLL が見つかりません: MirdalMissing.dll"},
+        {kChain[0], L"サーバーが例外 0x80000100 を起こし、登録ホストが異常終了しました (ntdll.dll+0x…)。\r\n"
+                    L"見つからない関数: chain3.dll の Missing (chain1.dll → chain2.dll → chain3.dll)"},
+        {L"cut.dll", L"OCX/DLLのロードに失敗\r\nファイルが壊れているか、途中で切れています。"}};
+    EXPECT_WTEXT_EQ(RunLog(L"を登録", outcomes), std::regex_replace(Log(), std::wregex(L"\\+0x[0-9A-F]+\\)"), L"+0x…)"));
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
+// tests/unwritable-export.sh runs this over a file it made immutable; skipped when no such file is named.
+TEST_F(RegistrationTest, AnExportOntoAFileThatCannotBeWrittenSaysSoAndLeavesTheFileAsItWas)
+{
+    wchar_t locked[MAX_PATH]{};
+    if (!::GetEnvironmentVariableW(L"MIRDAL_UNWRITABLE_FILE", locked, MAX_PATH))
+        GTEST_SKIP() << "no file that cannot be written";
+    Copy(kFixtureA.file);
+    Show();
+    Select({kFixtureA.file});
+    prompter.AnswerSave(locked);
+    Choose(IDM_R6);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_WTEXT_EQ(L"5", prompter.messages[0].title);
+    const std::wstring log = Log();
+    EXPECT_WTEXT_EQ(L"書き出せませんでした: " + std::wstring(locked) + L" (" + platform::SystemMessage(ERROR_ACCESS_DENIED) + L")",
+                    log.substr(log.rfind(L"\r\n") + 2));
+    EXPECT_EQ(ReadBytes(locked), "kept as it was");
+    std::wstring folderOf = locked;
+    folderOf.resize(folderOf.rfind(L'\\') + 1);
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    platform::FolderListing listing(folderOf + L"*.tmp");
+    while (listing.Next(entry))
+        names.push_back(entry.cFileName);
+    EXPECT_TRUE(names.empty()) << "the new file written beside it was left behind";
+}
+
 TEST_F(RegistrationTest, ARunLeavesTheWindowBusyWithToolbarAndMenusDisabledUntilThePanelCloses)
 {
     // An empty list: nothing at all happens.
@@ -585,6 +637,8 @@ TEST_F(RegistrationTest, ForTheCurrentUserUnderHkcuOnlyAndAnExportAsRegsvr32Woul
     // A file that cannot be written: the system's text in the critical message.
     prompter.AnswerSave(folder.Path() + L"gone\\x.reg");
     Choose(IDM_R6);
+    EXPECT_NE(Log().find(L"\r\n書き出せませんでした: " + folder.Path() + L"gone\\x.reg (" + platform::SystemMessage(ERROR_PATH_NOT_FOUND) + L")"),
+              std::wstring::npos);
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_WTEXT_EQ(std::to_wstring(ERROR_PATH_NOT_FOUND) + L"|" + platform::SystemMessage(ERROR_PATH_NOT_FOUND),
                     prompter.messages[0].title + L"|" + prompter.messages[0].text);
