@@ -12,6 +12,7 @@
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
 #include "register/RunJournal.h"
+#include "register/WholeFile.h"
 #include "register/SelectedRowRun.h"
 #include "register/pure/AccessDenied.h"
 #include "register/pure/BidiIsolation.h"
@@ -52,6 +53,9 @@ RunFlavour Flavour(bool o_Register, frmMirdal::RegistrationTarget target)
     return o_Register ? RunFlavour{Register, IDS_LOG_REGISTER} : RunFlavour{Unregister, IDS_LOG_UNREGISTER};
 }
 
+
+} // namespace
+
 void WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes)
 {
     platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -62,8 +66,6 @@ void WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& b
     if (written != bytes.size())
         platform::ThrowFailure(ERROR_DISK_FULL);
 }
-
-} // namespace
 
 void frmMirdal::PartDeleter::operator()(RegistrationHosts* hosts) const noexcept { delete hosts; }
 
@@ -158,6 +160,22 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
     return {-2, WhyLoadFailed(path, facts, outcome.error)};
 }
 
+frmMirdal::FileOutcome frmMirdal::RegisterWatched(host_protocol::Operation operation, const std::wstring& path, LogWriter& log,
+                                                  const std::function<void()>& pump, bool elevated)
+{
+    ServerWindowWatch watch([&](const std::wstring& title) {
+        log.Append(Text(IDS_LOG_SERVER_WINDOW, {BidiIsolated(title)}) + CrLf);
+        log.Flush();
+    });
+    // While a host works, the window goes on answering, and looks for a window the server shows.
+    auto watching = [&] {
+        pump();
+        if (hosts_)
+            watch.Look(hosts_->CallingProcessId());
+    };
+    return RegisterFile(operation, path, watching, std::nullopt, elevated);
+}
+
 std::wstring frmMirdal::OutcomeLines(const FileOutcome& outcome) const
 {
     // A host that never answered gave no code: its explanation stands in the outcome's place.
@@ -220,18 +238,7 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
         auto visit = [&](const FileRow& file) {
             const std::wstring& key = file.key;
             log.Append(BidiIsolated(key) + Text(flavour.verb) + CrLf);
-            ServerWindowWatch watch([&](const std::wstring& title) {
-                log.Append(Text(IDS_LOG_SERVER_WINDOW, {BidiIsolated(title)}) + CrLf);
-                log.Flush();
-            });
-            // While a host works, the window goes on answering, and looks for a window the server shows.
-            auto watching = [&] {
-                pump();
-                if (hosts_)
-                    watch.Look(hosts_->CallingProcessId());
-            };
-            FileOutcome outcome =
-                RegisterFile(host_protocol::Journaled(flavour.operation), key, watching, std::nullopt, elevatedHosts);
+            FileOutcome outcome = RegisterWatched(host_protocol::Journaled(flavour.operation), key, log, pump, elevatedHosts);
             std::wstring lines = OutcomeLines(outcome);
             hostLost = hostLost || !outcome.code;
             if (adviseRights && outcome.code && IsAccessDenied(static_cast<std::uint32_t>(*outcome.code)))
