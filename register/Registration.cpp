@@ -12,8 +12,8 @@
 #include "register/RegistrationHost.h"
 #include "register/RegistryRedirect.h"
 #include "register/RunJournal.h"
-#include "register/WholeFile.h"
 #include "register/SelectedRowRun.h"
+#include "register/WholeFile.h"
 #include "register/pure/AccessDenied.h"
 #include "register/pure/BidiIsolation.h"
 #include "register/pure/HostRoute.h"
@@ -52,7 +52,6 @@ RunFlavour Flavour(bool o_Register, frmMirdal::RegistrationTarget target)
     }
     return o_Register ? RunFlavour{Register, IDS_LOG_REGISTER} : RunFlavour{Unregister, IDS_LOG_UNREGISTER};
 }
-
 
 } // namespace
 
