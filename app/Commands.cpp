@@ -63,11 +63,14 @@ void frmMirdal::mnuR_Click(short index)
     case RegistryAdminRegister:
     case RegistryAdminUnregister:
     case RegistryExport:
+    case RegistryManifest:
     case RegistryUndo:
         // The Registry menu stays open during a run and while its panel is up: these runs start only from idle.
         StartRun([&] {
             if (index == RegistryExport)
                 ExportRegistration();
+            else if (index == RegistryManifest)
+                ExportManifest();
             else if (index == RegistryUndo)
                 UndoRegistration();
             else if (index == RegistryAdminRegister || index == RegistryAdminUnregister)
@@ -87,11 +90,11 @@ void frmMirdal::mnuReg_Click()
 {
     UpdateCommandState();
     mnuReg.Enable(IDM_R0, btnRegRead.Enabled());
-    // Registering for the current user or as administrator and exporting take the same selection as registering.
-    for (UINT item : {IDM_R2, IDM_R3, IDM_R4, IDM_R5, IDM_R6})
+    // Registering for the current user or as administrator and both exports take the same selection as registering.
+    for (UINT item : {IDM_R2, IDM_R3, IDM_R4, IDM_R5, IDM_R6, IDM_R7})
         mnuReg.Enable(item, btnReg.Enabled() && !IsBusy());
     // Undo needs no selection: what it undoes is in the journal.
-    mnuReg.Enable(IDM_R8, !IsBusy());
+    mnuReg.Enable(IDM_R9, !IsBusy());
 }
 
 void frmMirdal::mnuV_Click(short index)

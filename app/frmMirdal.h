@@ -116,6 +116,8 @@ public:
                          const std::wstring& regFile = {});
     // Asks for the .reg file and exports the selected files' registrations to it.
     void ExportRegistration();
+    // Asks for the manifest file and writes the selected files' classes and type libraries to it.
+    void ExportManifest();
     void CreateBatchFiles();
     // Asks which journaled run to undo and undoes it, file by file, in the result panel.
     void UndoRegistration();
@@ -156,7 +158,8 @@ public:
         RegistryAdminRegister = 4,
         RegistryAdminUnregister = 5,
         RegistryExport = 6,
-        RegistryUndo = 8,
+        RegistryManifest = 7,
+        RegistryUndo = 9,
     };
 
     unsigned Dpi() const;
@@ -211,6 +214,11 @@ private:
     // With `elevated`, the file goes to a host with administrator rights; `journal` is the request's journal text.
     FileOutcome RegisterFile(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump,
                              std::optional<bool> hostX64 = std::nullopt, bool elevated = false, const std::wstring& journal = {});
+    // RegisterFile, the log told of a window the server shows meanwhile.
+    FileOutcome RegisterWatched(host_protocol::Operation operation, const std::wstring& path, LogWriter& log,
+                                const std::function<void()>& pump, bool elevated = false, const std::wstring& journal = {});
+    // The manifest of the selected files, as assembly `name`, in the result panel.
+    void WriteManifest(const std::wstring& path, const std::wstring& name);
     // The outcome's lines in the log: the library's code as text, then why, as far as known.
     std::wstring OutcomeLines(const FileOutcome& outcome) const;
     std::wstring JournalLine(RunJournal& journal, const FileOutcome& outcome, bool windowWrites) const;

@@ -26,7 +26,8 @@
 #define IDM_R4 1104
 #define IDM_R5 1105
 #define IDM_R6 1106
-#define IDM_R8 1108
+#define IDM_R7 1107
+#define IDM_R9 1109
 #define IDM_V0 1200
 #define IDM_V1 1201
 #define IDM_V2 1202
@@ -200,3 +201,18 @@
 #define IDS_WHY_DELAYED_FUNCTION 422
 // %1 the path of the file not written, %2 the system's text for why.
 #define IDS_LOG_NOT_WRITTEN 423
+// Writing a side-by-side manifest (450-479).
+// The file's line: its path, then this.
+#define IDS_LOG_MANIFEST 450
+// %1 classes, %2 type libraries, %3 interfaces.
+#define IDS_LOG_MANIFEST_COUNTS 451
+// Before a key (or key\value) that a manifest cannot carry.
+#define IDS_LOG_MANIFEST_LEFT_OUT 452
+// %1 the architecture of the manifest, which the file does not have.
+#define IDS_LOG_MANIFEST_OTHER_BITNESS 453
+#define IDS_LOG_MANIFEST_NOTHING 454
+// Before the dependency line a program's manifest needs.
+#define IDS_LOG_MANIFEST_DEPENDENCY 455
+#define IDS_MANIFEST_FILTER 456
+// %1 the name refused.
+#define IDS_MSG_MANIFEST_NAME 457

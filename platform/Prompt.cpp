@@ -20,6 +20,7 @@ public:
         std::replace(filter.begin(), filter.end(), L'|', L'\0');
         filter.append(2, L'\0');
         std::vector<wchar_t> path(32768, L'\0');
+        request.fileName.copy(path.data(), std::min<size_t>(request.fileName.size(), path.size() - 1));
 
         OPENFILENAMEW dialog{};
         dialog.lStructSize = sizeof dialog;
@@ -29,6 +30,7 @@ public:
         dialog.lpstrFile = path.data();
         dialog.nMaxFile = static_cast<DWORD>(path.size());
         dialog.lpstrInitialDir = request.initialFolder.empty() ? nullptr : request.initialFolder.c_str();
+        dialog.lpstrDefExt = request.defaultExtension.empty() ? nullptr : request.defaultExtension.c_str();
         dialog.Flags = request.flags | OFN_EXPLORER;
         if (!::GetSaveFileNameW(&dialog))
             return std::nullopt;

@@ -11,6 +11,8 @@ struct SaveFileRequest {
     std::wstring filter;        // "description|pattern" pairs joined by "|".
     DWORD flags = 0;
     std::wstring initialFolder;
+    std::wstring defaultExtension; // without the dot; added to a name typed without one
+    std::wstring fileName;         // proposed in the name box
 };
 
 struct SaveFileAnswer {

@@ -14,6 +14,7 @@
 #include "register/RegistryRedirect.h"
 #include "register/RunJournal.h"
 #include "register/SelectedRowRun.h"
+#include "platform/FileSystem.h"
 #include "register/pure/AccessDenied.h"
 #include "register/pure/BidiIsolation.h"
 #include "register/pure/HostRoute.h"
@@ -172,6 +173,33 @@ std::wstring frmMirdal::JournalLine(RunJournal& journal, const FileOutcome& outc
     return CrLf + Text(IDS_LOG_JOURNAL_FAILED, {platform::SystemMessage(error)});
 }
 
+frmMirdal::FileOutcome frmMirdal::RegisterWatched(host_protocol::Operation operation, const std::wstring& path, LogWriter& log,
+                                                  const std::function<void()>& pump, bool elevated, const std::wstring& journal)
+{
+    ServerWindowWatch watch([&](const std::wstring& title) {
+        log.Append(Text(IDS_LOG_SERVER_WINDOW, {BidiIsolated(title)}) + CrLf);
+        log.Flush();
+    });
+    // While a host works, the window goes on answering, and looks for a window the server shows.
+    auto watching = [&] {
+        pump();
+        if (hosts_)
+            watch.Look(hosts_->CallingProcessId());
+    };
+    return RegisterFile(operation, path, watching, std::nullopt, elevated, journal);
+}
+
+// An export that cannot be written names its file in the log before the failure box tells why.
+void WriteExport(LogWriter& log, const std::wstring& path, const std::vector<std::uint8_t>& bytes)
+{
+    try {
+        platform::WriteWholeFile(path, bytes);
+    } catch (const platform::Failure& failure) {
+        log.Append(Text(IDS_LOG_NOT_WRITTEN, {BidiIsolated(path), failure.Description()}));
+        throw;
+    }
+}
+
 std::wstring frmMirdal::OutcomeLines(const FileOutcome& outcome) const
 {
     // A host that never answered gave no code: its explanation stands in the outcome's place.
@@ -238,18 +266,8 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
         auto visit = [&](const FileRow& file) {
             const std::wstring& key = file.key;
             log.Append(BidiIsolated(key) + Text(flavour.verb) + CrLf);
-            ServerWindowWatch watch([&](const std::wstring& title) {
-                log.Append(Text(IDS_LOG_SERVER_WINDOW, {BidiIsolated(title)}) + CrLf);
-                log.Flush();
-            });
-            // While a host works, the window goes on answering, and looks for a window the server shows.
-            auto watching = [&] {
-                pump();
-                if (hosts_)
-                    watch.Look(hosts_->CallingProcessId());
-            };
-            FileOutcome outcome = RegisterFile(host_protocol::Journaled(flavour.operation), key, watching, std::nullopt,
-                                               elevatedHosts, hostJournal);
+            FileOutcome outcome =
+                RegisterWatched(host_protocol::Journaled(flavour.operation), key, log, pump, elevatedHosts, hostJournal);
             std::wstring lines = OutcomeLines(outcome);
             if (adviseRights && outcome.code && IsAccessDenied(static_cast<std::uint32_t>(*outcome.code)))
                 lines += CrLf + Text(IDS_WHY_NEEDS_ADMIN);
@@ -263,12 +281,7 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
         };
         ForEachItem(files, log, visit);
         if (target == RegistrationTarget::RegFile) {
-            try {
-                platform::WriteWholeFile(regFile, Utf16LeWithBom(RegFileHeader() + captured));
-            } catch (const platform::Failure& failure) {
-                log.Append(Text(IDS_LOG_NOT_WRITTEN, {BidiIsolated(regFile), failure.Description()}));
-                throw;
-            }
+            WriteExport(log, regFile, Utf16LeWithBom(RegFileHeader() + captured));
             log.Append(Text(IDS_LOG_EXPORT_FILE) + BidiIsolated(regFile) + CrLf + Text(IDS_LOG_EXPORT_DONE));
         } else {
             log.Append(Text(IDS_LOG_RUN_DONE));

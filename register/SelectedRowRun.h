@@ -7,6 +7,7 @@
 #include "platform/MessageLoop.h"
 #include "register/LogWriter.h"
 #include "register/pure/Journal.h"
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -52,3 +53,7 @@ std::optional<std::wstring> GoneFileLine(const std::wstring& path);
 // file that failed stands in it, and the failure is reported. The final steps run either way.
 void RunToFinalSteps(LogWriter& log, const std::function<void()>& work,
                      const std::function<void(const platform::Failure&)>& report, const std::function<void()>& finalSteps);
+
+// The bytes as the whole of an export's file, or the log's line naming the file not written, then the
+// failure thrown on. Throws platform::Failure.
+void WriteExport(LogWriter& log, const std::wstring& path, const std::vector<std::uint8_t>& bytes);

@@ -255,3 +255,16 @@ std::optional<std::vector<RegKeyRecord>> ParseRegKeysLines(const std::vector<std
     }
     return keys;
 }
+
+std::optional<std::vector<RegKeyRecord>> ParseRegKeysText(const std::wstring& text)
+{
+    std::vector<std::wstring> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(kLineEnd, start);
+        if (end == std::wstring::npos)
+            return std::nullopt;
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return ParseRegKeysLines(lines);
+}

@@ -44,3 +44,6 @@ int HexDigit(wchar_t c);
 // The keys of text that RegKeysText wrote, read back line by line (line ends already removed);
 // nullopt when a line is not of that form.
 std::optional<std::vector<RegKeyRecord>> ParseRegKeysLines(const std::vector<std::wstring>& lines);
+
+// The keys of the whole text RegKeysText wrote; nullopt when it is not of that form.
+std::optional<std::vector<RegKeyRecord>> ParseRegKeysText(const std::wstring& text);

@@ -178,7 +178,7 @@ protected:
         UndoDialog::choose = row;
         UndoDialog::rows.clear();
         ::SetTimer(nullptr, 0, 50, UndoDialog::Tick);
-        Choose(IDM_R8);
+        Choose(IDM_R9);
     }
 };
 
@@ -642,6 +642,61 @@ TEST_F(RegistrationTest, ForTheCurrentUserUnderHkcuOnlyAndAnExportAsRegsvr32Woul
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_WTEXT_EQ(std::to_wstring(ERROR_PATH_NOT_FOUND) + L"|" + platform::SystemMessage(ERROR_PATH_NOT_FOUND),
                     prompter.messages[0].title + L"|" + prompter.messages[0].text);
+}
+
+// Through the window's command, as the user does it; the client program then uses the class and its type
+// library through the manifest written, with nothing registered at any time.
+TEST_F(RegistrationTest, AManifestOfTheSelectedServersLetsAProgramUseThemWithNothingRegistered)
+{
+    const fixtures::ClassFixture& server = fixtures::kFixtureClass;
+    auto registered = [&] {
+        std::wstring found;
+        for (const std::wstring& key : {L"CLSID\\" + std::wstring(server.clsid), std::wstring(server.progid), std::wstring(server.independent),
+                                        L"TypeLib\\" + std::wstring(server.libid), L"Interface\\" + std::wstring(server.iid),
+                                        L"AppID\\" + std::wstring(server.clsid)})
+            found += KeyExists(HKEY_CLASSES_ROOT, key) ? key + L" " : L"";
+        return found;
+    };
+    ASSERT_EQ(Narrow(registered()), "");
+    Copy(server.file), Copy(fixtures::kManifestClient), Copy(fixtures::kFixtureDenied);
+    Show();
+    Select({fixtures::kFixtureDenied});
+
+    // A cancel and a name the loader cannot take start no run; a run that finds nothing to carry writes nothing.
+    Choose(IDM_R7);
+    ASSERT_EQ(prompter.saveRequests.size(), 1u);
+    const platform::SaveFileRequest& request = prompter.saveRequests[0];
+    EXPECT_WTEXT_EQ(L"マニフェスト (*.manifest)|*.manifest|manifest|" + folder.Path() + L"|registration-" + std::to_wstring(::GetCurrentProcessId()) + L".manifest",
+                    request.filter + L"|" + request.defaultExtension + L"|" + request.initialFolder + L"|" + request.fileName);
+    prompter.AnswerSave(folder.Path() + L"My Servers.manifest");
+    Choose(IDM_R7);
+    EXPECT_FALSE(window->IsBusy());
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_WTEXT_EQ(L"「My Servers」はアセンブリ名に使えません。マニフェストの名前には空白と \\ / : * ? \" < > | を使えません。", prompter.messages[0].text);
+    const std::wstring manifest = folder.Path() + L"MirdalServers.manifest";
+    const std::wstring denied = L"登録/解除に失敗しました。(コード 0x80070005)" + platform::SystemMessage(0x80070005u);
+    prompter.AnswerSave(manifest);
+    Choose(IDM_R7);
+    EXPECT_WTEXT_EQ(RunLog(L"のマニフェストを書き出し", {{fixtures::kFixtureDenied, denied}}, L"登録せずに使える内容がありません。\r\n書き出し終了"), Log());
+    EXPECT_EQ(::GetFileAttributesW(manifest.c_str()), INVALID_FILE_ATTRIBUTES);
+    window->cmdClose_Click();
+
+    Select({server.file, fixtures::kFixtureDenied});
+    prompter.AnswerSave(manifest);
+    Choose(IDM_R7);
+    EXPECT_WTEXT_EQ(L"", registered());
+    const std::wstring dependency = L"<dependency><dependentAssembly><assemblyIdentity type=\"win32\" name=\"MirdalServers\" version=\"1.0.0.0\" processorArchitecture=\"" +
+                                    std::wstring(sizeof(void*) == 8 ? L"amd64" : L"x86") + L"\"/></dependentAssembly></dependency>";
+    const std::map<std::wstring, std::wstring> outcomes{
+        {server.file, L"登録/解除に成功しました。\r\nクラス 1、タイプ ライブラリ 1、インターフェイス 1\r\nマニフェストに書けない登録: HKEY_CLASSES_ROOT\\AppID\\" + std::wstring(server.clsid)},
+        {fixtures::kFixtureDenied, denied}};
+    EXPECT_WTEXT_EQ(RunLog(L"のマニフェストを書き出し", outcomes, L"書き出し先 " + manifest + L"\r\n使うプログラムのマニフェストに加える行: " + dependency + L"\r\n書き出し終了"), Log());
+
+    const std::string client = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                               "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">" + Narrow(dependency) + "</assembly>\r\n";
+    std::ofstream(std::filesystem::path(folder.Path() + fixtures::kManifestClient + L".manifest"), std::ios::binary) << client;
+    EXPECT_EQ(RunProgram(L"\"" + folder.Path() + fixtures::kManifestClient + L"\"", folder.Path()), 0u) << ReadBytes(manifest);
+    EXPECT_WTEXT_EQ(L"", registered());
 }
 
 // The journal survives the window; undo puts back what the run changed and what still stands as the run
