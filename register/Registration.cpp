@@ -2,7 +2,6 @@
 #include "app/frmMirdal.h"
 #include "app/resource.h"
 #include "platform/Elevation.h"
-#include "platform/FileSystem.h"
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
 #include "platform/Prompt.h"
@@ -14,7 +13,6 @@
 #include "register/RegistryRedirect.h"
 #include "register/RunJournal.h"
 #include "register/SelectedRowRun.h"
-#include "platform/FileSystem.h"
 #include "register/pure/AccessDenied.h"
 #include "register/pure/BidiIsolation.h"
 #include "register/pure/HostRoute.h"
@@ -187,17 +185,6 @@ frmMirdal::FileOutcome frmMirdal::RegisterWatched(host_protocol::Operation opera
             watch.Look(hosts_->CallingProcessId());
     };
     return RegisterFile(operation, path, watching, std::nullopt, elevated, journal);
-}
-
-// An export that cannot be written names its file in the log before the failure box tells why.
-void WriteExport(LogWriter& log, const std::wstring& path, const std::vector<std::uint8_t>& bytes)
-{
-    try {
-        platform::WriteWholeFile(path, bytes);
-    } catch (const platform::Failure& failure) {
-        log.Append(Text(IDS_LOG_NOT_WRITTEN, {BidiIsolated(path), failure.Description()}));
-        throw;
-    }
 }
 
 std::wstring frmMirdal::OutcomeLines(const FileOutcome& outcome) const

@@ -46,3 +46,14 @@ void RunToFinalSteps(LogWriter& log, const std::function<void()>& work,
     }
     finalSteps();
 }
+
+// An export that cannot be written names its file in the log before the failure box tells why.
+void WriteExport(LogWriter& log, const std::wstring& path, const std::vector<std::uint8_t>& bytes)
+{
+    try {
+        platform::WriteWholeFile(path, bytes);
+    } catch (const platform::Failure& failure) {
+        log.Append(Text(IDS_LOG_NOT_WRITTEN, {BidiIsolated(path), failure.Description()}));
+        throw;
+    }
+}
