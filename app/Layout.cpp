@@ -103,7 +103,7 @@ void frmMirdal::cmdClose_Click()
     picRes.Show(false);
     mnuMain.EnablePosition(FileMenuPosition, true);
     mnuMain.EnablePosition(ViewMenuPosition, true);
-    ::DrawMenuBar(hwnd_);
+    platform::Window(hwnd_).RedrawMenuBar();
     runState = RunState::Idle;
     // The hidden panel took the focus with it: it goes back where it was before the run.
     HWND focus = focusBeforeRun_;

@@ -40,6 +40,10 @@ public:
         ::UpdateWindow(hwnd_);
     }
 
+    // The menu bar repainted after its items were enabled or disabled. DrawMenuBar would recompute the
+    // whole frame, and under Wine lay out every child again with it.
+    void RedrawMenuBar() const { ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE); }
+
     void SetText(const std::wstring& text) const { ::SetWindowTextW(hwnd_, text.c_str()); }
     std::wstring Text() const;
     void SetFont(HFONT font) const { Send(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }

@@ -65,7 +65,7 @@ void frmMirdal::BeginReport()
     cmdClose.Enable(false);
     mnuMain.EnablePosition(FileMenuPosition, false);
     mnuMain.EnablePosition(ViewMenuPosition, false);
-    ::DrawMenuBar(hwnd_);
+    platform::Window(hwnd_).RedrawMenuBar();
     // What the panel covers takes no keys or clicks meanwhile: they go to the log, which can be read and scrolled.
     EnableCoveredPanes(false);
     txtRes.Focus();

@@ -33,7 +33,7 @@ std::wstring Above(std::wstring path, int levels)
 
 } // namespace
 
-ChangeRecorder::ChangeRecorder() { registry_hooks::Install(this); }
+ChangeRecorder::ChangeRecorder(const RealKeys& keys) : keys_(keys) { registry_hooks::Install(this); }
 
 ChangeRecorder::~ChangeRecorder()
 {

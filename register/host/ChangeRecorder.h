@@ -20,8 +20,9 @@ struct RegistryWrite {
 
 class ChangeRecorder {
 public:
-    // Points every module's imports of the writing functions at hooks that report here. Throws platform::Failure.
-    ChangeRecorder();
+    // Points every module's imports of the writing functions at hooks that report here, which read
+    // through `keys`. Throws platform::Failure.
+    explicit ChangeRecorder(const RealKeys& keys);
     ~ChangeRecorder();
     ChangeRecorder(const ChangeRecorder&) = delete;
     ChangeRecorder& operator=(const ChangeRecorder&) = delete;
@@ -43,7 +44,7 @@ private:
     };
     Probe Find(HKEY key, const std::wstring& sub, REGSAM view) const;
 
-    RealKeys keys_;
+    const RealKeys& keys_;
     ChangeLog log_;
     std::mutex lock_;
     bool finished_ = false;

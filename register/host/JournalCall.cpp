@@ -5,12 +5,23 @@
 #include <algorithm>
 #include <optional>
 
+namespace {
+
+// The roots stay the same for the host's life; opening them again for each call cost more than many a call's writes.
+const RealKeys& HostKeys()
+{
+    static const RealKeys keys;
+    return keys;
+}
+
+} // namespace
+
 JournalEntry JournaledCall(const std::function<long(bool)>& call, bool registering, JournalScope scope, const std::wstring& path)
 {
     // Loaded before the recording starts, so that its import tables are hooked before its entry runs;
     // the library's own load of it then finds it loaded. One that cannot load fails there the same way.
     platform::UniqueModule server(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    ChangeRecorder recorder;
+    ChangeRecorder recorder(HostKeys());
     long code = 0;
     {
         std::optional<PerUserRedirect> redirect;
@@ -38,7 +49,7 @@ UndoOutcome UndoEntry(JournalEntry entry, bool userKeysOnly)
         std::erase_if(entry.keys, [&](const KeyChange& change) { return foreign(change.key); });
         std::erase_if(entry.values, [&](const ValueChange& change) { return foreign(change.key); });
     }
-    const RealKeys keys;
+    const RealKeys& keys = HostKeys();
     PresentState present;
     for (const KeyChange& change : entry.keys)
         present.keys.push_back(keys.Tree(change.key));

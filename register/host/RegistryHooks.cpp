@@ -306,8 +306,10 @@ T* At(BYTE* base, DWORD size, DWORD rva, size_t bytes = sizeof(T))
     return rva != 0 && rva < size && bytes <= size - rva ? reinterpret_cast<T*>(base + rva) : nullptr;
 }
 
-void PatchTable(BYTE* base, DWORD size, DWORD rva)
+// The first slot it pointed at a hook, if any.
+void** PatchTable(BYTE* base, DWORD size, DWORD rva)
 {
+    void** first = nullptr;
     for (auto* slot = At<void*>(base, size, rva); slot && *slot; slot = At<void*>(base, size, rva)) {
         auto replaced = Replacements().find(*slot);
         if (replaced != Replacements().end()) {
@@ -315,10 +317,12 @@ void PatchTable(BYTE* base, DWORD size, DWORD rva)
             if (::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old)) {
                 *slot = replaced->second;
                 ::VirtualProtect(slot, sizeof *slot, old, &old);
+                first = first ? first : slot;
             }
         }
         rva += sizeof(void*);
     }
+    return first;
 }
 
 // The late-load descriptor as the image holds it: attributes, then RVAs.
@@ -326,44 +330,106 @@ struct DelayDescriptor {
     DWORD attributes, name, module, table, names, bound, unload, stamp;
 };
 
-void PatchModule(HMODULE module)
+// What patching a module found: whether it resolves imports late, and its first slot hooked.
+struct Patched {
+    bool late = false;
+    void** first = nullptr;
+};
+
+// The headers of a module as loaded, when they are of this process's kind.
+const IMAGE_NT_HEADERS* Headers(HMODULE module)
 {
-    auto* base = reinterpret_cast<BYTE*>(module);
-    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* base = reinterpret_cast<const BYTE*>(module);
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     if (dos->e_magic != IMAGE_DOS_SIGNATURE)
-        return;
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    if (nt->Signature != IMAGE_NT_SIGNATURE || nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC)
-        return;
+        return nullptr;
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    return nt->Signature == IMAGE_NT_SIGNATURE && nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR_MAGIC ? nt : nullptr;
+}
+
+Patched PatchModule(HMODULE module)
+{
+    Patched patched;
+    auto* base = reinterpret_cast<BYTE*>(module);
+    const IMAGE_NT_HEADERS* nt = Headers(module);
+    if (!nt)
+        return patched;
     const DWORD size = nt->OptionalHeader.SizeOfImage;
     const IMAGE_DATA_DIRECTORY* directories = nt->OptionalHeader.DataDirectory;
     const DWORD count = nt->OptionalHeader.NumberOfRvaAndSizes;
+    auto note = [&](void** slot) { patched.first = patched.first ? patched.first : slot; };
     if (count > IMAGE_DIRECTORY_ENTRY_IMPORT)
         for (DWORD rva = directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
              auto* import = At<IMAGE_IMPORT_DESCRIPTOR>(base, size, rva); rva += sizeof *import) {
             if (import->Name == 0)
                 break;
-            PatchTable(base, size, import->FirstThunk);
+            note(PatchTable(base, size, import->FirstThunk));
         }
     if (count > IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT)
         for (DWORD rva = directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].VirtualAddress;
              auto* delay = At<DelayDescriptor>(base, size, rva); rva += sizeof *delay) {
             if (delay->name == 0)
                 break;
-            PatchTable(base, size, delay->table);
+            patched.late = true;
+            note(PatchTable(base, size, delay->table));
         }
+    return patched;
+}
+
+// A mapping patched once keeps its hooks while it stays; the loader never binds its table again.
+// Known by where and what it is; a first hooked slot that holds an original again is a new mapping
+// of the same file at the same place. Late-resolved tables change with each import resolved, so
+// their modules are patched every time.
+struct Mapping {
+    std::wstring name;
+    DWORD size = 0, stamp = 0;
+    Patched patched;
+};
+
+std::wstring_view NameOf(const LDR_DATA_TABLE_ENTRY& entry)
+{
+    return {entry.FullDllName.Buffer, entry.FullDllName.Length / sizeof(wchar_t)};
+}
+
+Mapping Identity(const LDR_DATA_TABLE_ENTRY& entry)
+{
+    Mapping mapping;
+    mapping.name = NameOf(entry);
+    if (const IMAGE_NT_HEADERS* nt = Headers(static_cast<HMODULE>(entry.DllBase))) {
+        mapping.size = nt->OptionalHeader.SizeOfImage;
+        mapping.stamp = nt->FileHeader.TimeDateStamp;
+    }
+    return mapping;
+}
+
+bool StillPatched(const LDR_DATA_TABLE_ENTRY& entry, const Mapping& before)
+{
+    if (before.patched.late || NameOf(entry) != before.name)
+        return false;
+    const IMAGE_NT_HEADERS* nt = Headers(static_cast<HMODULE>(entry.DllBase));
+    if (!nt || nt->OptionalHeader.SizeOfImage != before.size || nt->FileHeader.TimeDateStamp != before.stamp)
+        return false;
+    return !before.patched.first || !Replacements().contains(*before.patched.first);
 }
 
 // The loader's own list, read in place: asking the system for the modules costs a call to it for each.
 void HookModulesLoadedSince()
 {
     static std::mutex lock;
+    static std::unordered_map<void*, Mapping> mappings;
     std::lock_guard<std::mutex> guard(lock);
     LIST_ENTRY* head = &NtCurrentTeb()->ProcessEnvironmentBlock->Ldr->InMemoryOrderModuleList;
     for (LIST_ENTRY* link = head->Flink; link != head; link = link->Flink) {
-        auto* module = static_cast<HMODULE>(CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks)->DllBase);
-        if (module && std::find(Providers().begin(), Providers().end(), module) == Providers().end())
-            PatchModule(module);
+        const auto& entry = *CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);
+        auto* module = static_cast<HMODULE>(entry.DllBase);
+        if (!module || std::find(Providers().begin(), Providers().end(), module) != Providers().end())
+            continue;
+        auto known = mappings.find(module);
+        if (known != mappings.end() && StillPatched(entry, known->second))
+            continue;
+        Mapping now = Identity(entry);
+        now.patched = PatchModule(module);
+        mappings[module] = std::move(now);
     }
 }
 
