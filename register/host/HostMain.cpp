@@ -77,8 +77,10 @@ void SendCrashReply(const EXCEPTION_RECORD& record)
     HMODULE module = nullptr;
     const wchar_t* name = L"";
     std::uint32_t offset = 0;
-    if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                             static_cast<LPCWSTR>(record.ExceptionAddress), &module)) {
+    // Address zero (a call through a null pointer) lies in no module: asked for it, the system names this program.
+    if (record.ExceptionAddress
+        && ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                static_cast<LPCWSTR>(record.ExceptionAddress), &module)) {
         DWORD length = ::GetModuleFileNameW(module, path, MAX_PATH);
         if (length > 0 && length < MAX_PATH) {
             name = path;
