@@ -1,4 +1,5 @@
 #include "register/host/JournalCall.h"
+#include "platform/Failure.h"
 #include "platform/UniqueHandle.h"
 #include "register/RegistryRedirect.h"
 #include "register/host/ChangeRecorder.h"
@@ -22,6 +23,33 @@ JournalEntry JournaledCall(const std::function<long(bool)>& call, bool registeri
     entry.file = path;
     entry.view = sizeof(void*) == 8 ? 64 : 32;
     entry.code = static_cast<std::int32_t>(code);
+    return entry;
+}
+
+JournalEntry JournaledDelete(const std::wstring& key, REGSAM view)
+{
+    const size_t root = key.find(L'\\'), leaf = key.rfind(L'\\');
+    const HKEY predefined = KeyWithin(key, L"HKEY_LOCAL_MACHINE") ? HKEY_LOCAL_MACHINE
+                            : KeyWithin(key, L"HKEY_CURRENT_USER") ? HKEY_CURRENT_USER
+                                                                   : nullptr;
+    if (!predefined || root == std::wstring::npos || leaf == root)
+        platform::ThrowFailure(ERROR_INVALID_DATA);
+    ChangeRecorder recorder;
+    LSTATUS status = ERROR_SUCCESS;
+    {
+        platform::UniqueKey parent;
+        status = ::RegOpenKeyExW(predefined, key.substr(root + 1, leaf - root - 1).c_str(), 0, KEY_READ | view, parent.put());
+        if (status == ERROR_SUCCESS) {
+            // Told to the recorder here as well as through the hooks: the tree is noted before it goes in any case.
+            const RegistryWrite write{parent.get(), key.substr(leaf + 1), 0, RegistryWrite::Touch::DeleteKey, L""};
+            recorder.Before(write);
+            status = ::RegDeleteTreeW(parent.get(), write.sub.c_str());
+        }
+    }
+    JournalEntry entry = recorder.Finish();
+    entry.file = key;
+    entry.view = sizeof(void*) == 8 ? 64 : 32;
+    entry.code = status == ERROR_SUCCESS ? 0 : static_cast<std::int32_t>(HRESULT_FROM_WIN32(status));
     return entry;
 }
 
