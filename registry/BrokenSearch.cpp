@@ -81,6 +81,8 @@ struct OpenedKey {
     platform::UniqueKey key;
     std::wstring name; // as the list shows it
     int view;
+    // Below a key that has a Wow6432Node, a 32-bit process opens the view's own keys only by naming it.
+    REGSAM flag;
 };
 
 std::vector<OpenedKey> OpenEach(const std::vector<ClassesArea>& areas, const wchar_t* sub)
@@ -99,32 +101,32 @@ std::vector<OpenedKey> OpenEach(const std::vector<ClassesArea>& areas, const wch
         if (again)
             continue;
         seen.push_back(real);
-        opened.push_back({std::move(key), area.rootName + L"\\" + path, area.view});
+        opened.push_back({std::move(key), area.rootName + L"\\" + path, area.view, ViewFlag(area.view)});
     }
     return opened;
 }
 
-std::vector<std::wstring> SubKeys(HKEY key, const std::wstring& sub)
+std::vector<std::wstring> SubKeys(const OpenedKey& key, const std::wstring& sub)
 {
     std::vector<std::wstring> names;
-    const LONG count = GetEnumRegKey(key, sub, names);
+    const LONG count = GetEnumRegKey(key.key.get(), sub, names, key.flag);
     names.resize(count > 0 ? static_cast<size_t>(count) : 0);
     return names;
 }
 
 // The default value of a sub-key; nullopt where the key is not there.
-std::optional<std::wstring> DefaultValue(HKEY key, const std::wstring& sub)
+std::optional<std::wstring> DefaultValue(const OpenedKey& key, const std::wstring& sub)
 {
     platform::UniqueKey opened;
-    if (::RegOpenKeyExW(key, sub.c_str(), 0, KEY_QUERY_VALUE, opened.put()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(key.key.get(), sub.c_str(), 0, KEY_QUERY_VALUE | key.flag, opened.put()) != ERROR_SUCCESS)
         return std::nullopt;
     return ReadTextValue(opened.get(), L"");
 }
 
-bool HasSubKey(HKEY key, const std::wstring& sub)
+bool HasSubKey(const OpenedKey& key, const std::wstring& sub)
 {
     platform::UniqueKey opened;
-    return ::RegOpenKeyExW(key, sub.c_str(), 0, KEY_QUERY_VALUE, opened.put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExW(key.key.get(), sub.c_str(), 0, KEY_QUERY_VALUE | key.flag, opened.put()) == ERROR_SUCCESS;
 }
 
 class Search {
@@ -139,18 +141,18 @@ public:
         static constexpr std::pair<const wchar_t*, ServerKind> servers[] = {
             {L"InprocServer32", ServerKind::InProc}, {L"LocalServer32", ServerKind::Local}, {L"InprocHandler32", ServerKind::InProc}};
         for (const OpenedKey& clsid : OpenEach(areas, L"CLSID"))
-            for (const std::wstring& name : SubKeys(clsid.key.get(), L"")) {
+            for (const std::wstring& name : SubKeys(clsid, L"")) {
                 if (stop_)
                     return;
                 if (std::optional<std::wstring> id = ClassIdText(name))
                     classes_.insert(*id);
                 std::vector<NamedPart> parts;
                 for (const auto& [server, kind] : servers)
-                    if (std::optional<std::wstring> value = DefaultValue(clsid.key.get(), name + L"\\" + server))
+                    if (std::optional<std::wstring> value = DefaultValue(clsid, name + L"\\" + server))
                         parts.push_back({server, MissingServer(*value, kind, World(clsid.view == 64))});
                 std::vector<BrokenPart> broken = BrokenParts(parts);
                 // A class treated as another is served by that one.
-                if (broken.empty() || HasSubKey(clsid.key.get(), name + L"\\TreatAs") || HasSubKey(clsid.key.get(), name + L"\\AutoTreatAs"))
+                if (broken.empty() || HasSubKey(clsid, name + L"\\TreatAs") || HasSubKey(clsid, name + L"\\AutoTreatAs"))
                     continue;
                 Report(Kind::Class, clsid, name, broken);
             }
@@ -160,19 +162,19 @@ public:
     {
         static constexpr std::pair<const wchar_t*, bool> platforms[] = {{L"win32", false}, {L"win64", true}};
         for (const OpenedKey& typeLib : OpenEach(areas, L"TypeLib"))
-            for (const std::wstring& guid : SubKeys(typeLib.key.get(), L""))
-                for (const std::wstring& version : SubKeys(typeLib.key.get(), guid)) {
+            for (const std::wstring& guid : SubKeys(typeLib, L""))
+                for (const std::wstring& version : SubKeys(typeLib, guid)) {
                     if (stop_)
                         return;
                     const std::wstring versionKey = guid + L"\\" + version;
                     std::vector<NamedPart> parts;
-                    for (const std::wstring& locale : SubKeys(typeLib.key.get(), versionKey)) {
+                    for (const std::wstring& locale : SubKeys(typeLib, versionKey)) {
                         if (locale.empty() || locale.find_first_not_of(L"0123456789abcdefABCDEF") != std::wstring::npos)
                             continue;
                         // Each platform's path is read by the loader of its own bitness, whichever view holds it.
                         for (const auto& [platform, x64] : platforms) {
                             const std::wstring part = locale + L"\\" + platform;
-                            if (std::optional<std::wstring> path = DefaultValue(typeLib.key.get(), versionKey + L"\\" + part))
+                            if (std::optional<std::wstring> path = DefaultValue(typeLib, versionKey + L"\\" + part))
                                 parts.push_back({part, MissingServer(*path, ServerKind::TypeLib, World(x64))});
                         }
                     }
@@ -184,18 +186,18 @@ public:
     void ProgIds(const std::vector<ClassesArea>& areas)
     {
         for (const OpenedKey& root : OpenEach(areas, L""))
-            for (const std::wstring& name : SubKeys(root.key.get(), L"")) {
+            for (const std::wstring& name : SubKeys(root, L"")) {
                 if (stop_)
                     return;
                 if (name.empty() || name.front() == L'.')
                     continue;
-                std::optional<std::wstring> value = DefaultValue(root.key.get(), name + L"\\CLSID");
+                std::optional<std::wstring> value = DefaultValue(root, name + L"\\CLSID");
                 std::optional<std::wstring> id = value ? ClassIdText(*value) : std::nullopt;
                 if (!id || classes_.count(*id))
                     continue;
                 // The program id goes whole where it holds nothing else; elsewhere (a file type's key) only its class.
                 bool bare = true;
-                for (const std::wstring& sub : SubKeys(root.key.get(), name))
+                for (const std::wstring& sub : SubKeys(root, name))
                     bare = bare && (SameKeyName(sub, L"CLSID") || SameKeyName(sub, L"CurVer"));
                 Report(Kind::ProgId, root, name, {{bare ? L"" : L"CLSID", *id}});
             }

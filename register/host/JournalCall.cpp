@@ -28,23 +28,27 @@ JournalEntry JournaledCall(const std::function<long(bool)>& call, bool registeri
 
 JournalEntry JournaledDelete(const std::wstring& key, REGSAM view)
 {
-    const size_t root = key.find(L'\\'), leaf = key.rfind(L'\\');
+    const size_t root = key.find(L'\\');
     const HKEY predefined = KeyWithin(key, L"HKEY_LOCAL_MACHINE") ? HKEY_LOCAL_MACHINE
                             : KeyWithin(key, L"HKEY_CURRENT_USER") ? HKEY_CURRENT_USER
                                                                    : nullptr;
-    if (!predefined || root == std::wstring::npos || leaf == root)
+    if (!predefined || root == std::wstring::npos || key.find(L'\\', root + 1) == std::wstring::npos)
         platform::ThrowFailure(ERROR_INVALID_DATA);
+    // The key by its whole path in the view: below a key with a Wow6432Node a 32-bit host reaches the
+    // other view only so.
+    const std::wstring sub = key.substr(root + 1);
     ChangeRecorder recorder;
     LSTATUS status = ERROR_SUCCESS;
     {
-        platform::UniqueKey parent;
-        status = ::RegOpenKeyExW(predefined, key.substr(root + 1, leaf - root - 1).c_str(), 0, KEY_READ | view, parent.put());
+        platform::UniqueKey target;
+        status = ::RegOpenKeyExW(predefined, sub.c_str(), 0, KEY_READ | KEY_SET_VALUE | DELETE | view, target.put());
         if (status == ERROR_SUCCESS) {
             // Told to the recorder here as well as through the hooks: the tree is noted before it goes in any case.
-            const RegistryWrite write{parent.get(), key.substr(leaf + 1), 0, RegistryWrite::Touch::DeleteKey, L""};
-            recorder.Before(write);
-            status = ::RegDeleteTreeW(parent.get(), write.sub.c_str());
+            recorder.Before({target.get(), L"", 0, RegistryWrite::Touch::DeleteKey, L""});
+            status = ::RegDeleteTreeW(target.get(), nullptr);
         }
+        if (status == ERROR_SUCCESS)
+            status = ::RegDeleteKeyExW(predefined, sub.c_str(), view, 0);
     }
     JournalEntry entry = recorder.Finish();
     entry.file = key;
