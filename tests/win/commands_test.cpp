@@ -180,7 +180,7 @@ TEST_F(CommandsTest, EnablementFollowsTheListOnFocusAndWhenAMenuOpens)
 
     window->trvDir_NodeClick(window->FindNode(L"C:\\MIRDAL-TESTS\\COMMANDS\\EMPTY\\"));
     EXPECT_EQ(Buttons(), kNone);
-    EXPECT_EQ(Opened(L'r'), "0000000001");
+    EXPECT_EQ(Opened(L'r'), "00000000101");
     // The scratch classes root holds no TypeLib key yet: the scan fails. The next click scans again.
     ASSERT_FALSE(prompter.messages.empty());
     const ShownMessage failed = prompter.messages.back();
