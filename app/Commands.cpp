@@ -65,6 +65,7 @@ void frmMirdal::mnuR_Click(short index)
     case RegistryExport:
     case RegistryManifest:
     case RegistryUndo:
+    case RegistryBroken:
         // The Registry menu stays open during a run and while its panel is up: these runs start only from idle.
         StartRun([&] {
             if (index == RegistryExport)
@@ -73,6 +74,8 @@ void frmMirdal::mnuR_Click(short index)
                 ExportManifest();
             else if (index == RegistryUndo)
                 UndoRegistration();
+            else if (index == RegistryBroken)
+                SearchBrokenRegistrations();
             else if (index == RegistryAdminRegister || index == RegistryAdminUnregister)
                 RunRegistration(index == RegistryAdminRegister, RegistrationTarget::Administrator);
             else
@@ -93,8 +96,9 @@ void frmMirdal::mnuReg_Click()
     // Registering for the current user or as administrator and both exports take the same selection as registering.
     for (UINT item : {IDM_R2, IDM_R3, IDM_R4, IDM_R5, IDM_R6, IDM_R7})
         mnuReg.Enable(item, btnReg.Enabled() && !IsBusy());
-    // Undo needs no selection: what it undoes is in the journal.
+    // Undo and the search need no selection: what they act on is in the journal and the registry.
     mnuReg.Enable(IDM_R9, !IsBusy());
+    mnuReg.Enable(IDM_R10, !IsBusy());
 }
 
 void frmMirdal::mnuV_Click(short index)

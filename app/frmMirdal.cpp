@@ -198,7 +198,7 @@ void frmMirdal::OnCommand(int id, int code, HWND control)
     }
     if (id >= IDM_F0 && id <= IDM_F5)
         mnuF_Click(static_cast<short>(id - IDM_F0));
-    else if (id == IDM_R0 || (id >= IDM_R2 && id <= IDM_R7) || id == IDM_R9)
+    else if (id == IDM_R0 || (id >= IDM_R2 && id <= IDM_R7) || id == IDM_R9 || id == IDM_R10)
         mnuR_Click(static_cast<short>(id - IDM_R0));
     else if (id >= IDM_V0 && id <= IDM_V3)
         mnuV_Click(static_cast<short>(id - IDM_V0));

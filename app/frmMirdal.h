@@ -22,6 +22,7 @@
 
 namespace platform { class FileDropTarget; }
 class LibraryScan;
+struct BrokenRegistration;
 class LogWriter;
 class RunJournal;
 class RegistrationHosts;
@@ -121,6 +122,9 @@ public:
     void CreateBatchFiles();
     // Asks which journaled run to undo and undoes it, file by file, in the result panel.
     void UndoRegistration();
+    // Searches both registry views for registrations whose files are gone and removes those the user
+    // checks, as a journaled run in the result panel.
+    void SearchBrokenRegistrations();
 
     // Registered-library scan.
     void ListRegisteredLibraries();
@@ -149,7 +153,8 @@ public:
     // Positions of the top-level menus in the menu bar.
     static constexpr int FileMenuPosition = 0, RegistryMenuPosition = 1, ViewMenuPosition = 2;
     // Positions of the items in the File and Registry menus, which are also the indexes that mnuF_Click
-    // and mnuR_Click take (each item's id is its menu's first id plus its position).
+    // and mnuR_Click take (each item's id is its menu's first id plus its index). The search for broken
+    // registrations, the newest item, stands after the manifest item, at position 8, with index 10.
     enum FileItem : short { FileRegister = 0, FileUnregister = 1, FileBatch = 3, FileQuitSeparator = 4, FileQuit = 5 };
     enum RegistryItem : short {
         RegistryRead = 0,
@@ -160,6 +165,7 @@ public:
         RegistryExport = 6,
         RegistryManifest = 7,
         RegistryUndo = 9,
+        RegistryBroken = 10,
     };
 
     unsigned Dpi() const;
@@ -223,6 +229,7 @@ private:
     std::wstring OutcomeLines(const FileOutcome& outcome) const;
     std::wstring JournalLine(RunJournal& journal, const FileOutcome& outcome, bool windowWrites) const;
     bool UndoLines(const FileOutcome& outcome, std::wstring& lines) const;
+    void RemoveRegistrations(const std::vector<BrokenRegistration>& registrations);
     // A run that writes the registry, in the result panel: work gets the log and the pump that keeps the
     // window answering; whatever happens, the final steps and then the run's own end follow.
     void RunInPanel(const std::function<void(LogWriter&, const std::function<void()>&)>& work,

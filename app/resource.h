@@ -14,6 +14,7 @@
 #define IDB_FILE32 112
 #define IDB_DIR16 113
 #define IDD_UNDO 120
+#define IDD_BROKEN 130
 
 // Menu items: base + index of the item in its menu.
 #define IDM_F0 1000
@@ -27,6 +28,7 @@
 #define IDM_R5 1105
 #define IDM_R6 1106
 #define IDM_R7 1107
+#define IDM_R10 1110
 #define IDM_R9 1109
 #define IDM_V0 1200
 #define IDM_V1 1201
@@ -216,3 +218,27 @@
 #define IDS_MANIFEST_FILTER 456
 // %1 the name refused.
 #define IDS_MSG_MANIFEST_NAME 457
+
+// Broken registrations: the search's dialog and the removal run (500-529; controls 1300-1319).
+#define IDC_BROKEN_LIST 1300
+#define IDC_BROKEN_STATUS 1301
+#define IDC_BROKEN_ALL 1302
+#define IDC_BROKEN_DELETE 1303
+#define IDS_BROKEN_COL_KIND 500
+#define IDS_BROKEN_COL_KEY 501
+#define IDS_BROKEN_COL_MISSING 502
+#define IDS_BROKEN_COL_VIEW 503
+// A registration's kind: IDS_BROKEN_KIND + BrokenRegistration::Kind (class, type library, program id).
+#define IDS_BROKEN_KIND 504
+// %1 the number found so far, then when all is read.
+#define IDS_BROKEN_SEARCHING 507
+#define IDS_BROKEN_FOUND 508
+#define IDS_BROKEN_NONE 509
+// The key's line of the removal run: the key, then this.
+#define IDS_LOG_DELETE 510
+#define IDS_LOG_DELETED 511
+// %1 the code in hexadecimal, %2 the system's text.
+#define IDS_LOG_DELETE_FAILED 512
+#define IDS_LOG_DELETE_DONE 513
+#define IDS_UNDO_KIND_DELETE 514
+#define IDS_LOG_UNDO_DELETE 515

@@ -34,7 +34,8 @@ void FillRunList(const platform::ListView& list, const std::vector<StoredRun>& r
         }
         const JournalRun& run = *stored.run;
         int row = list.AddItem(run.time, -1);
-        list.SetItemText(row, 1, Text(IDS_UNDO_KIND + 2 * static_cast<unsigned>(run.scope) + static_cast<unsigned>(run.kind)));
+        list.SetItemText(row, 1, run.kind == JournalKind::Delete ? Text(IDS_UNDO_KIND_DELETE)
+                                                                   : Text(IDS_UNDO_KIND + 2 * static_cast<unsigned>(run.scope) + static_cast<unsigned>(run.kind)));
         list.SetItemText(row, 2, std::to_wstring(run.entries.size()));
         list.SetItemText(row, 3, run.entries.empty() ? L"" : run.entries.front().file);
     }
@@ -113,7 +114,7 @@ void frmMirdal::UndoRegistration()
         bool complete = true;
         auto undoEntry = [&](const JournalEntry& entry) {
             const size_t index = static_cast<size_t>(&entry - run.entries.data());
-            log.Append(BidiIsolated(entry.file) + Text(run.kind == JournalKind::Register ? IDS_LOG_UNDO_REGISTER : IDS_LOG_UNDO_UNREGISTER) + CrLf);
+            log.Append(BidiIsolated(entry.file) + Text(run.kind == JournalKind::Register ? IDS_LOG_UNDO_REGISTER : run.kind == JournalKind::Delete ? IDS_LOG_UNDO_DELETE : IDS_LOG_UNDO_UNREGISTER) + CrLf);
             FileOutcome outcome = stored.administrators
                                       ? RegisterFile(host_protocol::Operation::UndoStored, name, pump, entry.view == 64, elevated, std::to_wstring(index))
                                       : RegisterFile(host_protocol::Operation::Undo, JournalEntryText(entry), pump, entry.view == 64);

@@ -19,11 +19,11 @@ std::wstring UpToNul(const wchar_t* text, std::size_t length)
 
 } // namespace
 
-LONG GetEnumRegKey(HKEY o_RegHKEY, const std::wstring& o_SubKey, std::vector<std::wstring>& o_Keys)
+LONG GetEnumRegKey(HKEY o_RegHKEY, const std::wstring& o_SubKey, std::vector<std::wstring>& o_Keys, REGSAM o_View)
 {
     o_Keys.assign(1, std::wstring());
     platform::UniqueKey key;
-    if (::RegOpenKeyExW(o_RegHKEY, o_SubKey.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.put()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(o_RegHKEY, o_SubKey.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | o_View, key.put()) != ERROR_SUCCESS)
         return -1;
 
     std::wstring name(kFirstNameCapacity, L'\0');

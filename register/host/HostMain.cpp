@@ -148,6 +148,23 @@ void PutPayload(const std::wstring& text, hp::Reply& reply)
     reply.payload.assign(text.begin(), text.end());
 }
 
+// The entry goes back in the reply, or, with a journal text, into the administrators' journal.
+void EntryInReply(const JournalEntry& entry, const std::wstring& journal, hp::Reply& reply)
+{
+    reply.keys = static_cast<std::uint32_t>(entry.keys.size() + entry.values.size());
+    if (journal.empty()) {
+        PutPayload(JournalEntryText(entry), reply);
+        return;
+    }
+    // The outcome stands whatever happens to its entry.
+    try {
+        AppendAdministratorEntry(journal, JournalEntryText(entry));
+    } catch (const platform::Failure& failure) {
+        reply.journalError = failure.Code();
+    } catch (const std::bad_alloc&) {
+        reply.journalError = ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
 
 // A registry that refuses the undo fails this entry only: its code goes in the reply.
 void UndoInReply(const std::optional<JournalEntry>& entry, bool userKeysOnly, hp::Reply& reply)
@@ -235,19 +252,17 @@ void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, co
         };
         JournalEntry entry = JournaledCall(called, operation == JournalRegister || operation == JournalRegisterPerUser,
                                            perUser ? JournalScope::CurrentUser : JournalScope::Machine, path);
-        reply.keys = static_cast<std::uint32_t>(entry.keys.size() + entry.values.size());
-        if (journal.empty()) {
-            PutPayload(JournalEntryText(entry), reply);
-            return;
-        }
-        // The outcome stands whatever happens to its entry.
-        try {
-            AppendAdministratorEntry(journal, JournalEntryText(entry));
-        } catch (const platform::Failure& failure) {
-            reply.journalError = failure.Code();
-        } catch (const std::bad_alloc&) {
-            reply.journalError = ERROR_NOT_ENOUGH_MEMORY;
-        }
+        EntryInReply(entry, journal, reply);
+        return;
+    }
+    case hp::Operation::DeleteKeyJournaled: {
+        const size_t newline = path.find(L'\n');
+        const std::wstring view = path.substr(0, newline);
+        if (newline == std::wstring::npos || (view != L"64" && view != L"32"))
+            platform::ThrowFailure(ERROR_INVALID_DATA);
+        JournalEntry entry = JournaledDelete(path.substr(newline + 1), view == L"64" ? KEY_WOW64_64KEY : KEY_WOW64_32KEY);
+        reply.code = entry.code;
+        EntryInReply(entry, journal, reply);
         return;
     }
     case hp::Operation::Undo:

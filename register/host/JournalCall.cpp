@@ -1,4 +1,5 @@
 #include "register/host/JournalCall.h"
+#include "platform/Failure.h"
 #include "platform/UniqueHandle.h"
 #include "register/RegistryRedirect.h"
 #include "register/host/ChangeRecorder.h"
@@ -33,6 +34,37 @@ JournalEntry JournaledCall(const std::function<long(bool)>& call, bool registeri
     entry.file = path;
     entry.view = sizeof(void*) == 8 ? 64 : 32;
     entry.code = static_cast<std::int32_t>(code);
+    return entry;
+}
+
+JournalEntry JournaledDelete(const std::wstring& key, REGSAM view)
+{
+    const size_t root = key.find(L'\\');
+    const HKEY predefined = KeyWithin(key, L"HKEY_LOCAL_MACHINE") ? HKEY_LOCAL_MACHINE
+                            : KeyWithin(key, L"HKEY_CURRENT_USER") ? HKEY_CURRENT_USER
+                                                                   : nullptr;
+    if (!predefined || root == std::wstring::npos || key.find(L'\\', root + 1) == std::wstring::npos)
+        platform::ThrowFailure(ERROR_INVALID_DATA);
+    // The key by its whole path in the view: below a key with a Wow6432Node a 32-bit host reaches the
+    // other view only so.
+    const std::wstring sub = key.substr(root + 1);
+    ChangeRecorder recorder;
+    LSTATUS status = ERROR_SUCCESS;
+    {
+        platform::UniqueKey target;
+        status = ::RegOpenKeyExW(predefined, sub.c_str(), 0, KEY_READ | KEY_SET_VALUE | DELETE | view, target.put());
+        if (status == ERROR_SUCCESS) {
+            // Told to the recorder here as well as through the hooks: the tree is noted before it goes in any case.
+            recorder.Before({target.get(), L"", 0, RegistryWrite::Touch::DeleteKey, L""});
+            status = ::RegDeleteTreeW(target.get(), nullptr);
+        }
+        if (status == ERROR_SUCCESS)
+            status = ::RegDeleteKeyExW(predefined, sub.c_str(), view, 0);
+    }
+    JournalEntry entry = recorder.Finish();
+    entry.file = key;
+    entry.view = sizeof(void*) == 8 ? 64 : 32;
+    entry.code = status == ERROR_SUCCESS ? 0 : static_cast<std::int32_t>(HRESULT_FROM_WIN32(status));
     return entry;
 }
 

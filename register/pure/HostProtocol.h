@@ -45,6 +45,10 @@ enum class Operation : std::uint32_t {
     UndoStored = 11,
     // Marks the administrators' run the text names as undone.
     MarkStoredUndone = 12,
+    // The text is the view to open a key in ("64" or "32"), a line end, and the key (HKEY_LOCAL_MACHINE\...
+    // or HKEY_CURRENT_USER\...): its whole tree is deleted, recorded as a journaled call's changes, the
+    // entry named after the key; the code is 0 or the HRESULT of the registry's failure.
+    DeleteKeyJournaled = 13,
 };
 
 // The journaled form of a registration or unregistration; any other operation as it is.

@@ -10,7 +10,7 @@ constexpr wchar_t kFirstLine[] = L"Mirdal journal 2";
 constexpr wchar_t kEntryEnd[] = L"End of entry";
 constexpr wchar_t kHex[] = L"0123456789ABCDEF";
 
-constexpr const wchar_t* kKindNames[] = {L"register", L"unregister"};
+constexpr const wchar_t* kKindNames[] = {L"register", L"unregister", L"delete"};
 constexpr const wchar_t* kScopeNames[] = {L"machine", L"current user", L"administrator"};
 
 std::wstring Folded(std::wstring text)

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-enum class JournalKind { Register, Unregister };
+// Delete: keys removed whole, one entry per key, named in place of the file.
+enum class JournalKind { Register, Unregister, Delete };
 // Administrator: a machine-wide run with raised rights.
 enum class JournalScope { Machine, CurrentUser, Administrator };
 

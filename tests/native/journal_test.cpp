@@ -56,6 +56,8 @@ TEST(Journal, EveryNameAndValueReadsBackAndADamagedEntryLosesOnlyItself)
     ASSERT_TRUE(run);
     EXPECT_TRUE(run->time == L"2026-12-07 11:20:33" && run->kind == JournalKind::Unregister && run->scope == JournalScope::CurrentUser);
     EXPECT_TRUE(run->undone && run->damaged == 0 && run->entries.size() == 3 && run->entries[1].Unchanged());
+    std::optional<JournalRun> removal = ParseJournal(JournalRunHeader(L"2026-12-07 11:20:33", JournalKind::Delete, JournalScope::Machine));
+    EXPECT_TRUE(removal && removal->kind == JournalKind::Delete);
 
     // Garbled in the middle: the entries before and after it still read.
     std::wstring garbled = text;
