@@ -48,7 +48,7 @@ JournalEntry JournaledDelete(const std::wstring& key, REGSAM view)
     // The key by its whole path in the view: below a key with a Wow6432Node a 32-bit host reaches the
     // other view only so.
     const std::wstring sub = key.substr(root + 1);
-    ChangeRecorder recorder;
+    ChangeRecorder recorder(HostKeys());
     LSTATUS status = ERROR_SUCCESS;
     {
         platform::UniqueKey target;
