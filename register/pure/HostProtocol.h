@@ -39,13 +39,19 @@ enum class Operation : std::uint32_t {
     JournalUnregisterPerUser = 9,
     // The text is a journal entry's; the entry is undone, and only under HKEY_CURRENT_USER by a host
     // with administrator rights. The payload names each key or value kept ("K" before it) or refused
-    // ("R"), one a line; keys counts the entry's changes; the code is 0 or the HRESULT of the registry's failure.
+    // ("R"), each ended by a NUL, which no name holds; keys counts the entry's changes; the code is 0 or the HRESULT of the registry's failure.
     Undo = 10,
     // As Undo, for the entry numbered by the journal text in the administrators' run the text names.
     UndoStored = 11,
-    // Marks the administrators' run the text names as undone.
+    // Marks the administrators' run that this host took as undone, and lets it go.
     MarkStoredUndone = 12,
+    // Takes the administrators' run the text names for an undo, reading it again: code 0, or
+    // kRunAlreadyUndone and nothing taken. Taking another, or ReleaseStored, lets it go.
+    ClaimStored = 16,
+    ReleaseStored = 17,
 };
+
+inline constexpr std::int32_t kRunAlreadyUndone = 1;
 
 // The journaled form of a registration or unregistration; any other operation as it is.
 inline Operation Journaled(Operation operation)

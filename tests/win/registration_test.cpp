@@ -72,26 +72,39 @@ std::wstring RegisteredTree(const fixtures::TypeLibFixture& fixture, size_t* key
     return RegKeysText(records);
 }
 
-// Answers the next undo dialog: records its rows ("kind|files|first file", "*" before the selected one)
-// and buttons, selects the row chosen and presses "元に戻す".
+// Answers the undo dialogs of one undo: records the rows of the last ("kind|files|first file", "*"
+// before the selected one), their times, its buttons and the line under the list; the first dialog,
+// once `meanwhile` has run, has the row chosen undone, and any later one (after a refusal) is closed.
 struct UndoDialog {
-    static inline std::vector<std::wstring> rows;
-    static inline std::wstring buttons;
-    static inline int choose = 0;
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
+    static inline std::vector<std::wstring> rows, times;
+    static inline std::wstring buttons, where;
+    static inline int choose = 0, dialogs = 0;
+    static inline std::function<void()> meanwhile;
+    static inline HWND answered = nullptr;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     {
         HWND dialog = ::FindWindowW(L"#32770", L"元に戻す");
-        if (!dialog)
+        if (!dialog || dialog == answered)
             return;
-        ::KillTimer(nullptr, timer);
+        answered = dialog;
         platform::ListView list(::GetDlgItem(dialog, IDC_UNDO_LIST));
-        rows.clear();
-        for (int row = 0; row < list.ItemCount(); ++row)
+        rows.clear(), times.clear();
+        for (int row = 0; row < list.ItemCount(); ++row) {
             rows.push_back((list.IsSelected(row) ? L"*" : L"") + list.ItemText(row, 1) + L"|" + list.ItemText(row, 2) + L"|" +
                            list.ItemText(row, 3));
-        wchar_t ok[32] = {}, cancel[32] = {};
+            times.push_back(list.ItemText(row, 0));
+        }
+        wchar_t ok[32] = {}, cancel[32] = {}, line[MAX_PATH] = {};
         ::GetDlgItemTextW(dialog, IDOK, ok, 32), ::GetDlgItemTextW(dialog, IDCANCEL, cancel, 32);
+        ::GetDlgItemTextW(dialog, IDC_UNDO_WHERE, line, MAX_PATH);
         buttons = ok + (L"|" + std::wstring(cancel)) + L"|" + std::to_wstring(LOWORD(::SendMessageW(dialog, DM_GETDEFID, 0, 0)));
+        where = line;
+        if (dialogs++ > 0) {
+            ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        if (meanwhile)
+            std::exchange(meanwhile, nullptr)();
         list.SetAllSelected(false);
         list.SetSelected(choose, true);
         ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
@@ -177,8 +190,10 @@ protected:
     {
         UndoDialog::choose = row;
         UndoDialog::rows.clear();
-        ::SetTimer(nullptr, 0, 50, UndoDialog::Tick);
+        UndoDialog::dialogs = 0;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, UndoDialog::Tick);
         Choose(IDM_R9);
+        ::KillTimer(nullptr, timer);
     }
 };
 
@@ -744,7 +759,7 @@ TEST_F(RegistrationTest, EveryRunIsJournaledAndUndoneExactlyEvenAfterARestart)
     for (WIN32_FIND_DATAW entry; listing.Next(entry);)
         newest = std::max<std::wstring>(newest, entry.cFileName);
     const std::string whole = ReadBytes(journal + newest);
-    const std::wstring cut = journal + L"99999999-cut.txt";
+    const std::wstring cut = journal + L"99991231-235959-999Z-0-1.txt";
     platform::UniqueFile file(::CreateFileW(cut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     ::WriteFile(file.get(), whole.data(), static_cast<DWORD>(whole.size() - 9), &written, nullptr);
@@ -1003,7 +1018,7 @@ TEST_F(RegistrationTest, AJournalThatCannotBeWrittenStopsNothingAndAdministrator
     Select({kFixtureA.file});
     Choose(IDM_R4);
     window->cmdClose_Click();
-    ASSERT_EQ(StoredRuns().front().administrators, true);
+    ASSERT_EQ(StoredRuns().runs.front().administrators, true);
     Undo(0);
     EXPECT_WTEXT_EQ(folder.Path() + kFixtureA.file + L"の登録を元に戻す\r\n元に戻しました。\r\n\r\n元に戻す終了", Log());
     EXPECT_WTEXT_EQ(L"", RegisteredFile(kFixtureA));
