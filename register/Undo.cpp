@@ -115,7 +115,7 @@ bool frmMirdal::UndoLines(const FileOutcome& outcome, std::wstring& lines, size_
         return false;
     }
     bool refused = false;
-    for (size_t start = 0, end; (end = outcome.captured.find(L'\0', start)) != std::wstring::npos; start = end + 1) {
+    for (size_t start = 0, end; (end = outcome.captured.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
         const bool refusal = outcome.captured[start] == L'R';
         refused = refused || refusal;
         kept += refusal ? 0 : 1;

@@ -164,9 +164,9 @@ void UndoInReply(const std::optional<JournalEntry>& entry, bool userKeysOnly, hp
     }
     std::wstring lines;
     for (const std::wstring& key : outcome.kept)
-        lines += L"K" + key + L'\0';
+        lines += L"K" + key + L"\n";
     for (const std::wstring& key : outcome.refused)
-        lines += L"R" + key + L'\0';
+        lines += L"R" + key + L"\n";
     PutPayload(lines, reply);
 }
 

@@ -39,7 +39,7 @@ enum class Operation : std::uint32_t {
     JournalUnregisterPerUser = 9,
     // The text is a journal entry's; the entry is undone, and only under HKEY_CURRENT_USER by a host
     // with administrator rights. The payload names each key or value kept ("K" before it) or refused
-    // ("R"), each ended by a NUL, which no name holds; keys counts the entry's changes; the code is 0 or the HRESULT of the registry's failure.
+    // ("R"), one a line; keys counts the entry's changes; the code is 0 or the HRESULT of the registry's failure.
     Undo = 10,
     // As Undo, for the entry numbered by the journal text in the administrators' run the text names.
     UndoStored = 11,
