@@ -25,6 +25,9 @@ class LibraryScan;
 struct BrokenRegistration;
 class LogWriter;
 class RunJournal;
+class ClaimedRun;
+struct StoredRun;
+struct JournalRun;
 class RegistrationHosts;
 class TipReader;
 
@@ -228,7 +231,9 @@ private:
     // The outcome's lines in the log: the library's code as text, then why, as far as known.
     std::wstring OutcomeLines(const FileOutcome& outcome) const;
     std::wstring JournalLine(RunJournal& journal, const FileOutcome& outcome, bool windowWrites) const;
-    bool UndoLines(const FileOutcome& outcome, std::wstring& lines) const;
+    bool UndoLines(const FileOutcome& outcome, std::wstring& lines, size_t& kept) const;
+    // Undoes the run taken for it: `run` as read when it was taken; `claim` the window's hold on a file of the user's folder.
+    void UndoClaimed(const StoredRun& stored, const JournalRun& run, std::optional<ClaimedRun>& claim, bool elevated);
     void RemoveRegistrations(const std::vector<BrokenRegistration>& registrations);
     // A run that writes the registry, in the result panel: work gets the log and the pump that keeps the
     // window answering; whatever happens, the final steps and then the run's own end follow.

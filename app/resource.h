@@ -52,6 +52,7 @@
 #define IDC_TXTRES 3006
 #define IDC_CMDCLOSE 3007
 #define IDC_UNDO_LIST 3010
+#define IDC_UNDO_WHERE 3011
 
 // Texts.
 #define IDS_CAPTION 1
@@ -159,6 +160,13 @@
 #define IDS_LOG_NO_CHANGES 481
 #define IDS_LOG_NOT_AS_ADMIN 482
 #define IDS_LOG_UNDO_DAMAGED 483
+// Undoing a run once, by the window that took its file (530-549).
+#define IDS_MSG_UNDO_ALREADY 530
+#define IDS_MSG_UNDO_IN_USE 531
+// %1 how many keys and values were kept as they were.
+#define IDS_LOG_UNDO_DONE_KEPT 532
+// %1 the journal folders that could not be read.
+#define IDS_UNDO_UNREACHABLE 533
 
 // Load failures named down to their root, and the info tip's reading of them (280-299).
 // %1 the DLL, %2 the function or "#" and its ordinal.

@@ -35,8 +35,15 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::wstring& path,
 {
     platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                             nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        return std::nullopt;
+    return ReadOpenFile(file.get(), limit);
+}
+
+std::optional<std::vector<std::uint8_t>> ReadOpenFile(HANDLE file, unsigned long long limit)
+{
     LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0)
+    if (!::GetFileSizeEx(file, &size) || size.QuadPart < 0)
         return std::nullopt;
     std::vector<std::uint8_t> bytes;
     try {
@@ -47,7 +54,7 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::wstring& path,
     size_t filled = 0;
     while (filled < bytes.size()) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - filled, 1u << 24)), read = 0;
-        if (!::ReadFile(file.get(), bytes.data() + filled, chunk, &read, nullptr))
+        if (!::ReadFile(file, bytes.data() + filled, chunk, &read, nullptr))
             return std::nullopt;
         if (read == 0)
             break; // the file became shorter since its size was asked

@@ -27,6 +27,8 @@ inline DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(
 
 // The file's first `limit` bytes, or all of a shorter file; nullopt when it cannot be read.
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::wstring& path, unsigned long long limit);
+// The same of a file just opened for reading.
+std::optional<std::vector<std::uint8_t>> ReadOpenFile(HANDLE file, unsigned long long limit);
 // Writes a file whole or not at all: the bytes go to a new file beside it, which then takes its place,
 // so that a file already there stays as it was until the new one is complete. Throws platform::Failure.
 void WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes);

@@ -13,11 +13,20 @@ constexpr size_t kRunsKept = 100;
 // Far beyond any run's journal; a larger file is not one.
 constexpr unsigned long long kLongestJournal = 256ull << 20;
 
-std::wstring KnownFolder(const KNOWNFOLDERID& id)
+constexpr wchar_t kWithin[] = L"\\Mirdal\\Journal\\";
+
+struct JournalFolder {
+    const KNOWNFOLDERID& id;
+    const wchar_t* variable; // how the user finds it where the system cannot name it
+};
+const JournalFolder kUserFolder{FOLDERID_LocalAppData, L"%LOCALAPPDATA%"}, kAdministratorFolder{FOLDERID_ProgramData, L"%ProgramData%"};
+
+// The folder as the system names it, whether or not it is there. Throws platform::Failure.
+std::wstring KnownFolder(const JournalFolder& known)
 {
     PWSTR path = nullptr;
-    HRESULT result = ::SHGetKnownFolderPath(id, 0, nullptr, &path);
-    std::wstring folder = SUCCEEDED(result) ? std::wstring(path) + L"\\Mirdal\\Journal\\" : L"";
+    HRESULT result = ::SHGetKnownFolderPath(known.id, KF_FLAG_DONT_VERIFY, nullptr, &path);
+    std::wstring folder = SUCCEEDED(result) ? path + std::wstring(kWithin) : L"";
     ::CoTaskMemFree(path);
     if (FAILED(result))
         platform::ThrowFailure(static_cast<DWORD>(HRESULT_CODE(result)));
@@ -26,18 +35,28 @@ std::wstring KnownFolder(const KNOWNFOLDERID& id)
 
 std::wstring AdministratorFolder()
 {
-    static const std::wstring folder = KnownFolder(FOLDERID_ProgramData);
+    static const std::wstring folder = KnownFolder(kAdministratorFolder);
     return folder;
 }
 
-std::wstring LocalTime(const wchar_t* format)
+JournalTimes SystemTimes()
 {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
+    JournalTimes times;
+    ::GetSystemTime(&times.utc);
+    ::GetLocalTime(&times.local);
+    return times;
+}
+
+JournalTimes (*journalClock)() = SystemTimes;
+
+std::wstring Stamp(const SYSTEMTIME& time, const wchar_t* format)
+{
     wchar_t text[40];
-    std::swprintf(text, 40, format, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    std::swprintf(text, 40, format, time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
     return text;
 }
+
+std::wstring ShownTime(const SYSTEMTIME& time) { return Stamp(time, L"%04u-%02u-%02u %02u:%02u:%02u"); }
 
 // In one write, straight to the system: an entry survives a crash of this process whole or not at all.
 void WriteText(HANDLE file, const std::wstring& text, bool withMark)
@@ -50,7 +69,7 @@ void WriteText(HANDLE file, const std::wstring& text, bool withMark)
         platform::ThrowFailure(ERROR_DISK_FULL);
 }
 
-// The journal's file names, oldest first: their names begin with the time of their run.
+// The journal's file names, oldest first.
 std::vector<std::wstring> JournalFiles(const std::wstring& folder)
 {
     std::vector<std::wstring> names;
@@ -59,7 +78,7 @@ std::vector<std::wstring> JournalFiles(const std::wstring& folder)
     while (listing.Next(entry))
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             names.push_back(entry.cFileName);
-    std::sort(names.begin(), names.end());
+    std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) { return JournalNewer(b, a); });
     return names;
 }
 
@@ -80,21 +99,13 @@ void CreateFolders(const std::wstring& folder, SECURITY_ATTRIBUTES* security = n
     }
 }
 
-std::optional<JournalRun> ReadRun(const std::wstring& path)
+std::optional<JournalRun> RunOfBytes(const std::optional<std::vector<std::uint8_t>>& bytes)
 {
-    std::optional<std::vector<std::uint8_t>> bytes = platform::ReadFileBytes(path, kLongestJournal);
     std::optional<std::wstring> text = bytes ? JournalTextOfBytes(*bytes) : std::nullopt;
     return text ? ParseJournal(*text) : std::nullopt;
 }
 
-void AppendUndoneLine(const std::wstring& path)
-{
-    platform::UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        platform::ThrowLastError();
-    WriteText(file.get(), JournalUndoneLine(LocalTime(L"%04u-%02u-%02u %02u:%02u:%02u")), false);
-    platform::ThrowIfFalse(::FlushFileBuffers(file.get()));
-}
+std::optional<JournalRun> ReadRun(const std::wstring& path) { return RunOfBytes(platform::ReadFileBytes(path, kLongestJournal)); }
 
 // A name the window may hand a host: letters, digits and hyphens, then ".txt"; never a path.
 std::wstring CheckedName(const std::wstring& name)
@@ -106,17 +117,15 @@ std::wstring CheckedName(const std::wstring& name)
     return name;
 }
 
+// Throws platform::Failure where the folder is not there, is no folder or cannot be listed.
 void ListRuns(const std::wstring& folder, bool administrators, std::vector<StoredRun>& runs)
 {
-    if (platform::Attributes(folder) == INVALID_FILE_ATTRIBUTES)
-        return;
-    std::vector<std::wstring> names;
-    try {
-        names = JournalFiles(folder);
-    } catch (const platform::Failure&) {
-        return;
-    }
-    for (const std::wstring& name : names) {
+    const DWORD attributes = platform::Attributes(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        platform::ThrowLastError();
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        platform::ThrowFailure(ERROR_DIRECTORY);
+    for (const std::wstring& name : JournalFiles(folder)) {
         StoredRun stored{folder + name, ReadRun(folder + name), administrators};
         if (!stored.run || !stored.run->undone)
             runs.push_back(std::move(stored));
@@ -125,12 +134,27 @@ void ListRuns(const std::wstring& folder, bool administrators, std::vector<Store
 
 std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
+// The order of a run made now: after every run of both folders that can be listed.
+JournalOrder NewOrder(const SYSTEMTIME& utc)
+{
+    std::optional<JournalOrder> newest;
+    for (bool administrators : {false, true})
+        try {
+            std::vector<std::wstring> names = JournalFiles(administrators ? AdministratorFolder() : UserJournalFolder());
+            if (!names.empty())
+                newest = std::max(newest, JournalOrderOf(names.back()));
+        } catch (const platform::Failure&) {
+        }
+    return NextJournalOrder(Stamp(utc, L"%04u%02u%02u-%02u%02u%02u-%03u"), newest);
+}
+
 } // namespace
 
 RunJournal::RunJournal(JournalKind kind, JournalScope scope)
-    : header_(JournalRunHeader(LocalTime(L"%04u-%02u-%02u %02u:%02u:%02u"), kind, scope)),
-      name_(LocalTime(L"%04u%02u%02u-%02u%02u%02u-%03u") + L"-" + std::to_wstring(::GetCurrentProcessId()))
 {
+    const JournalTimes times = journalClock();
+    header_ = JournalRunHeader(ShownTime(times.local), kind, scope);
+    order_ = NewOrder(times.utc);
 }
 
 RunJournal::~RunJournal()
@@ -145,8 +169,9 @@ void RunJournal::Append(const std::wstring& entryText)
     if (!file_) {
         const std::wstring folder = UserJournalFolder();
         CreateFolders(folder);
-        for (int attempt = 1; !file_; ++attempt) {
-            std::wstring path = folder + name_ + L"-" + std::to_wstring(attempt) + L".txt";
+        // A run of the same order made meanwhile by another window of this process's id is passed over.
+        for (int attempt = 1; !file_; ++attempt, ++order_.count) {
+            const std::wstring path = folder + JournalFileName(order_, ::GetCurrentProcessId());
             file_.reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!file_ && (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100))
                 platform::ThrowLastError();
@@ -162,24 +187,43 @@ void RunJournal::Append(const std::wstring& entryText)
     WriteText(file_.get(), entryText, false);
 }
 
-std::wstring RunJournal::HostJournal() const { return name_ + L".txt\n" + header_; }
+std::wstring RunJournal::HostJournal() const { return JournalFileName(order_, ::GetCurrentProcessId()) + L"\n" + header_; }
 
-std::wstring UserJournalFolder() { return KnownFolder(FOLDERID_LocalAppData); }
+void SetJournalClock(JournalTimes (*clock)()) { journalClock = clock ? clock : SystemTimes; }
 
-std::vector<StoredRun> StoredRuns()
+std::wstring UserJournalFolder() { return KnownFolder(kUserFolder); }
+
+JournalListing StoredRuns()
 {
-    std::vector<StoredRun> runs;
-    for (bool administrators : {false, true})
+    JournalListing listing;
+    for (bool administrators : {false, true}) {
+        std::wstring folder;
         try {
-            ListRuns(administrators ? AdministratorFolder() : UserJournalFolder(), administrators, runs);
+            folder = administrators ? AdministratorFolder() : UserJournalFolder();
+            ListRuns(folder, administrators, listing.runs);
         } catch (const platform::Failure&) {
+            const JournalFolder& known = administrators ? kAdministratorFolder : kUserFolder;
+            listing.unreachable.push_back(folder.empty() ? known.variable + std::wstring(kWithin) : folder);
         }
-    // Newest first across both folders: the names begin with the run's time.
-    std::stable_sort(runs.begin(), runs.end(), [](const StoredRun& a, const StoredRun& b) { return FileName(a.path) > FileName(b.path); });
-    return runs;
+    }
+    std::stable_sort(listing.runs.begin(), listing.runs.end(),
+                     [](const StoredRun& a, const StoredRun& b) { return JournalNewer(FileName(a.path), FileName(b.path)); });
+    return listing;
 }
 
-void MarkUndone(const std::wstring& path) { AppendUndoneLine(path); }
+ClaimedRun::ClaimedRun(const std::wstring& path)
+    : file_(::CreateFileW(path.c_str(), GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+{
+    if (!file_)
+        platform::ThrowLastError();
+    run_ = RunOfBytes(platform::ReadOpenFile(file_.get(), kLongestJournal));
+}
+
+void ClaimedRun::MarkUndone()
+{
+    WriteText(file_.get(), JournalUndoneLine(ShownTime(journalClock().local)), false);
+    platform::ThrowIfFalse(::FlushFileBuffers(file_.get()));
+}
 
 void AppendAdministratorEntry(const std::wstring& journal, const std::wstring& entryText)
 {
@@ -214,4 +258,4 @@ void AppendAdministratorEntry(const std::wstring& journal, const std::wstring& e
 
 std::optional<JournalRun> AdministratorRun(const std::wstring& name) { return ReadRun(AdministratorFolder() + CheckedName(name)); }
 
-void MarkAdministratorRunUndone(const std::wstring& name) { AppendUndoneLine(AdministratorFolder() + CheckedName(name)); }
+ClaimedRun ClaimAdministratorRun(const std::wstring& name) { return ClaimedRun(AdministratorFolder() + CheckedName(name)); }

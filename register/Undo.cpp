@@ -2,6 +2,7 @@
 #include "app/frmMirdal.h"
 #include "app/resource.h"
 #include "platform/Elevation.h"
+#include "platform/MessageLoop.h"
 #include "platform/Prompt.h"
 #include "register/LogWriter.h"
 #include "register/RunJournal.h"
@@ -13,9 +14,37 @@ namespace {
 constexpr wchar_t CrLf[] = L"\r\n";
 
 struct UndoChoice {
-    const std::vector<StoredRun>* runs;
+    const JournalListing* listing;
     int chosen = -1;
 };
+
+// Takes the run for this undo: the window takes a file of its user's folder, the host of `ask` one of
+// the administrators'. 0, or the message that says why the run cannot be undone now.
+unsigned Claim(const StoredRun& stored, std::optional<ClaimedRun>& claim, const std::function<std::optional<long>()>& ask)
+{
+    try {
+        if (stored.administrators) {
+            std::optional<long> code = ask();
+            return code == 0 ? 0 : code == host_protocol::kRunAlreadyUndone ? IDS_MSG_UNDO_ALREADY : IDS_MSG_UNDO_UNREADABLE;
+        }
+        claim.emplace(stored.path);
+        return !claim->Run() ? IDS_MSG_UNDO_UNREADABLE : claim->Run()->undone ? IDS_MSG_UNDO_ALREADY : 0;
+    } catch (const platform::Failure& failure) {
+        return failure.Code() == ERROR_SHARING_VIOLATION ? IDS_MSG_UNDO_IN_USE : IDS_MSG_UNDO_UNREADABLE;
+    }
+}
+
+void Pump() { platform::ProcessPendingEvents(); }
+
+std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+std::wstring Joined(const std::vector<std::wstring>& texts)
+{
+    std::wstring joined;
+    for (const std::wstring& text : texts)
+        joined += (joined.empty() ? L"" : L"、") + text;
+    return joined;
+}
 
 void FillRunList(const platform::ListView& list, const std::vector<StoredRun>& runs)
 {
@@ -51,7 +80,10 @@ INT_PTR CALLBACK UndoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG: {
         ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         platform::ListView list(::GetDlgItem(dialog, IDC_UNDO_LIST));
-        FillRunList(list, *reinterpret_cast<UndoChoice*>(lParam)->runs);
+        const JournalListing& listing = *reinterpret_cast<UndoChoice*>(lParam)->listing;
+        FillRunList(list, listing.runs);
+        if (!listing.unreachable.empty())
+            ::SetDlgItemTextW(dialog, IDC_UNDO_WHERE, Text(IDS_UNDO_UNREACHABLE, {Joined(listing.unreachable)}).c_str());
         list.Focus();
         return FALSE;
     }
@@ -75,8 +107,9 @@ INT_PTR CALLBACK UndoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 } // namespace
 
-// The log's lines for one entry undone, from the host's answer; false where the entry did not come back whole.
-bool frmMirdal::UndoLines(const FileOutcome& outcome, std::wstring& lines) const
+// The log's lines for one entry undone, from the host's answer; false where the entry did not come back
+// whole. `kept` counts what was left as it was.
+bool frmMirdal::UndoLines(const FileOutcome& outcome, std::wstring& lines, size_t& kept) const
 {
     if (outcome.code != 0) {
         lines = OutcomeLines(outcome) + CrLf;
@@ -84,9 +117,10 @@ bool frmMirdal::UndoLines(const FileOutcome& outcome, std::wstring& lines) const
     }
     bool refused = false;
     for (size_t start = 0, end; (end = outcome.captured.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
-        refused = refused || outcome.captured[start] == L'R';
-        lines += Text(outcome.captured[start] == L'R' ? IDS_LOG_NOT_AS_ADMIN : IDS_LOG_KEPT)
-                 + outcome.captured.substr(start + 1, end - start - 1) + CrLf;
+        const bool refusal = outcome.captured[start] == L'R';
+        refused = refused || refusal;
+        kept += refusal ? 0 : 1;
+        lines += Text(refusal ? IDS_LOG_NOT_AS_ADMIN : IDS_LOG_KEPT) + outcome.captured.substr(start + 1, end - start - 1) + CrLf;
     }
     if (lines.empty())
         lines = Text(outcome.keys == 0 ? IDS_LOG_NO_CHANGES : IDS_LOG_UNDONE) + CrLf;
@@ -95,23 +129,47 @@ bool frmMirdal::UndoLines(const FileOutcome& outcome, std::wstring& lines) const
 
 void frmMirdal::UndoRegistration()
 {
-    const std::vector<StoredRun> runs = StoredRuns();
-    UndoChoice choice{&runs};
-    if (::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNDO), hwnd_, UndoDialogProc,
-                          reinterpret_cast<LPARAM>(&choice)) != IDOK
-        || choice.chosen < 0)
-        return;
-    const StoredRun& stored = runs[static_cast<size_t>(choice.chosen)];
-    if (!stored.run || stored.run->entries.empty()) {
-        platform::ShowMessage(hwnd_, Text(IDS_MSG_UNDO_UNREADABLE) + stored.path, Text(IDS_TITLE), MB_OK | MB_ICONEXCLAMATION);
-        return;
+    // A run that cannot be taken sends the user back to the runs as they are now.
+    for (;;) {
+        const JournalListing listing = StoredRuns();
+        UndoChoice choice{&listing};
+        if (::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNDO), hwnd_, UndoDialogProc,
+                              reinterpret_cast<LPARAM>(&choice)) != IDOK
+            || choice.chosen < 0)
+            return;
+        const StoredRun& stored = listing.runs[static_cast<size_t>(choice.chosen)];
+        if (!stored.run || stored.run->entries.empty()) {
+            platform::ShowMessage(hwnd_, Text(IDS_MSG_UNDO_UNREADABLE) + stored.path, Text(IDS_TITLE), MB_OK | MB_ICONEXCLAMATION);
+            return;
+        }
+        // A run kept by the administrators is undone by a host with their rights, from its own file.
+        const bool elevated = stored.administrators && !platform::CurrentElevation().ProcessIsElevated();
+        std::optional<ClaimedRun> claim;
+        unsigned refusal = 0;
+        try {
+            refusal = Claim(stored, claim, [&] {
+                return RegisterFile(host_protocol::Operation::ClaimStored, FileName(stored.path), Pump, sizeof(void*) == 8, elevated).code;
+            });
+        } catch (const ElevationDeclined&) {
+            return;
+        }
+        if (refusal == 0) {
+            UndoClaimed(stored, claim ? *claim->Run() : *stored.run, claim, elevated);
+            return;
+        }
+        platform::ShowMessage(hwnd_, Text(refusal) + (refusal == IDS_MSG_UNDO_UNREADABLE ? stored.path : L""), Text(IDS_TITLE),
+                              MB_OK | MB_ICONEXCLAMATION);
     }
-    const JournalRun& run = *stored.run;
-    // A run kept by the administrators is undone by a host with their rights, from its own file.
-    const bool elevated = stored.administrators && !platform::CurrentElevation().ProcessIsElevated();
-    const std::wstring name = stored.path.substr(stored.path.find_last_of(L'\\') + 1);
+}
+
+void frmMirdal::UndoClaimed(const StoredRun& stored, const JournalRun& run, std::optional<ClaimedRun>& claim, bool elevated)
+{
+    const bool x64 = sizeof(void*) == 8;
+    const std::wstring name = FileName(stored.path);
+    bool marked = false;
     RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
         bool complete = true;
+        size_t kept = 0;
         auto undoEntry = [&](const JournalEntry& entry) {
             const size_t index = static_cast<size_t>(&entry - run.entries.data());
             log.Append(BidiIsolated(entry.file) + Text(run.kind == JournalKind::Register ? IDS_LOG_UNDO_REGISTER : run.kind == JournalKind::Delete ? IDS_LOG_UNDO_DELETE : IDS_LOG_UNDO_UNREGISTER) + CrLf);
@@ -119,7 +177,7 @@ void frmMirdal::UndoRegistration()
                                       ? RegisterFile(host_protocol::Operation::UndoStored, name, pump, entry.view == 64, elevated, std::to_wstring(index))
                                       : RegisterFile(host_protocol::Operation::Undo, JournalEntryText(entry), pump, entry.view == 64);
             std::wstring lines;
-            complete = UndoLines(outcome, lines) && complete;
+            complete = UndoLines(outcome, lines, kept) && complete;
             log.Append(lines + CrLf);
         };
         ForEachItem(run.entries, log, undoEntry);
@@ -127,14 +185,21 @@ void frmMirdal::UndoRegistration()
             log.Append(Text(IDS_LOG_UNDO_DAMAGED) + BidiIsolated(stored.path) + CrLf + CrLf);
             complete = false;
         }
-        log.Append(Text(IDS_LOG_UNDO_DONE));
+        log.Append(kept == 0 ? Text(IDS_LOG_UNDO_DONE) : Text(IDS_LOG_UNDO_DONE_KEPT, {std::to_wstring(kept)}));
         // A run whose files were not all undone stays offered, so that the rest can be tried again.
         if (!complete)
             return;
-        if (!stored.administrators)
-            MarkUndone(stored.path);
-        else if (FileOutcome marked = RegisterFile(host_protocol::Operation::MarkStoredUndone, name, pump, sizeof(void*) == 8, elevated);
-                 marked.code != 0)
+        if (claim)
+            claim->MarkUndone();
+        else if (FileOutcome done = RegisterFile(host_protocol::Operation::MarkStoredUndone, name, pump, x64, elevated); done.code != 0)
             platform::ThrowFailure(ERROR_WRITE_FAULT);
+        marked = true;
     }, [] {});
+    // The host lets the run go for the next undo, of this window or another.
+    if (stored.administrators && !marked)
+        try {
+            RegisterFile(host_protocol::Operation::ReleaseStored, name, Pump, x64, elevated);
+        } catch (const platform::Failure&) {
+        } catch (const ElevationDeclined&) {
+        }
 }

@@ -16,6 +16,8 @@
 #include <iterator>
 #include <string>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace hp = host_protocol;
 
@@ -187,6 +189,33 @@ void UndoInReply(const std::optional<JournalEntry>& entry, bool userKeysOnly, hp
     PutPayload(lines, reply);
 }
 
+// The administrators' run taken for the undo under way, with its name.
+struct Claim {
+    std::wstring name;
+    ClaimedRun run;
+};
+std::optional<Claim> claimed;
+
+void ClaimInReply(const std::wstring& name, hp::Reply& reply)
+{
+    claimed.reset();
+    ClaimedRun run = ClaimAdministratorRun(name);
+    if (!run.Run())
+        platform::ThrowFailure(ERROR_INVALID_DATA);
+    if (run.Run()->undone)
+        reply.code = hp::kRunAlreadyUndone;
+    else
+        claimed.emplace(Claim{name, std::move(run)});
+}
+
+void MarkClaimedUndone(const std::wstring& name)
+{
+    std::optional<Claim> claim = std::exchange(claimed, std::nullopt);
+    if (!claim || claim->name != name)
+        platform::ThrowFailure(ERROR_INVALID_STATE);
+    claim->run.MarkUndone();
+}
+
 // The entry of an administrators' run, read here rather than taken from the window.
 std::optional<JournalEntry> StoredEntry(const std::wstring& name, const std::wstring& index)
 {
@@ -273,7 +302,13 @@ void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, co
         UndoInReply(StoredEntry(path, journal), false, reply);
         return;
     case hp::Operation::MarkStoredUndone:
-        MarkAdministratorRunUndone(path);
+        MarkClaimedUndone(path);
+        return;
+    case hp::Operation::ClaimStored:
+        ClaimInReply(path, reply);
+        return;
+    case hp::Operation::ReleaseStored:
+        claimed.reset();
         return;
     case hp::Operation::Capture: {
         RegistryCapture capture;

@@ -43,13 +43,19 @@ enum class Operation : std::uint32_t {
     Undo = 10,
     // As Undo, for the entry numbered by the journal text in the administrators' run the text names.
     UndoStored = 11,
-    // Marks the administrators' run the text names as undone.
+    // Marks the administrators' run that this host took as undone, and lets it go.
     MarkStoredUndone = 12,
     // The text is the view to open a key in ("64" or "32"), a line end, and the key (HKEY_LOCAL_MACHINE\...
     // or HKEY_CURRENT_USER\...): its whole tree is deleted, recorded as a journaled call's changes, the
     // entry named after the key; the code is 0 or the HRESULT of the registry's failure.
     DeleteKeyJournaled = 13,
+    // Takes the administrators' run the text names for an undo, reading it again: code 0, or
+    // kRunAlreadyUndone and nothing taken. Taking another, or ReleaseStored, lets it go.
+    ClaimStored = 16,
+    ReleaseStored = 17,
 };
+
+inline constexpr std::int32_t kRunAlreadyUndone = 1;
 
 // The journaled form of a registration or unregistration; any other operation as it is.
 inline Operation Journaled(Operation operation)

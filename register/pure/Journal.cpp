@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -303,6 +304,44 @@ bool SameTrees(const std::optional<RegTree>& a, const std::optional<RegTree>& b)
 }
 
 } // namespace
+
+std::optional<JournalOrder> JournalOrderOf(const std::wstring& fileName)
+{
+    auto digits = [&](size_t from, size_t to) {
+        return to <= fileName.size() && std::all_of(fileName.begin() + from, fileName.begin() + to, [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    };
+    if (fileName.size() < 20 || !digits(0, 8) || fileName[8] != L'-' || !digits(9, 15) || fileName[15] != L'-' || !digits(16, 19))
+        return std::nullopt;
+    JournalOrder order{fileName.substr(0, 19), 0};
+    if (fileName[19] == L'-')
+        return order;
+    const size_t end = fileName.find(L'-', 21);
+    std::optional<std::uint32_t> count = fileName[19] == L'Z' && fileName[20] == L'-' && end != std::wstring::npos
+                                             ? Number(fileName.substr(21, end - 21), false)
+                                             : std::nullopt;
+    if (!count)
+        return std::nullopt;
+    order.count = *count;
+    return order;
+}
+
+JournalOrder NextJournalOrder(const std::wstring& utcNow, const std::optional<JournalOrder>& newest)
+{
+    if (!newest || utcNow > newest->time)
+        return {utcNow, 0};
+    return {newest->time, newest->count + 1};
+}
+
+std::wstring JournalFileName(const JournalOrder& order, std::uint32_t processId)
+{
+    return order.time + L"Z-" + std::to_wstring(order.count) + L"-" + std::to_wstring(processId) + L".txt";
+}
+
+bool JournalNewer(const std::wstring& a, const std::wstring& b)
+{
+    const std::optional<JournalOrder> orderA = JournalOrderOf(a), orderB = JournalOrderOf(b);
+    return std::tie(orderA, a) > std::tie(orderB, b);
+}
 
 std::wstring JournalRunHeader(const std::wstring& time, JournalKind kind, JournalScope scope)
 {

@@ -48,6 +48,24 @@ struct JournalRun {
     bool undone = false;
 };
 
+// Where a run's file stands among the others, from its name: the UTC time of the run, held from going
+// back when the clock does, then a count among runs of one time. A name of the earlier form (local time,
+// no "Z") stands at that time with count 0.
+struct JournalOrder {
+    std::wstring time; // "yyyymmdd-hhmmss-mmm"
+    std::uint32_t count = 0;
+    auto operator<=>(const JournalOrder&) const = default;
+};
+
+std::optional<JournalOrder> JournalOrderOf(const std::wstring& fileName);
+// The order of a new run: the time now where it is later than the newest run's, else the newest's time
+// with the next count.
+JournalOrder NextJournalOrder(const std::wstring& utcNow, const std::optional<JournalOrder>& newest);
+// "yyyymmdd-hhmmss-mmmZ-count-process.txt"
+std::wstring JournalFileName(const JournalOrder& order, std::uint32_t processId);
+// Whether file a comes after file b in the journal's order; a name of no order before every other.
+bool JournalNewer(const std::wstring& a, const std::wstring& b);
+
 // The first lines of a run's file; CR LF line ends throughout.
 std::wstring JournalRunHeader(const std::wstring& time, JournalKind kind, JournalScope scope);
 std::wstring JournalEntryText(const JournalEntry& entry);

@@ -80,6 +80,33 @@ TEST(Journal, EveryNameAndValueReadsBackAndADamagedEntryLosesOnlyItself)
     EXPECT_EQ(JournalTextOfBytes({0xFF, 0xFE, 0x41, 0}), L"A");
 }
 
+// Runs stand in the order they were made: a clock put back, or a name of the earlier form stamped later
+// by its local time, never puts a new run behind an old one.
+TEST(Journal, ANewRunIsAlwaysTheNewestWhateverTheClockSays)
+{
+    const std::wstring now = L"20261207-022033-123";
+    EXPECT_EQ(NextJournalOrder(now, std::nullopt), (JournalOrder{now, 0}));
+    EXPECT_EQ(NextJournalOrder(now, JournalOrder{L"20261207-022033-122", 7}), (JournalOrder{now, 0}));
+    const JournalOrder ahead{L"20271207-000000-000", 4};
+    const JournalOrder next = NextJournalOrder(now, ahead);
+    EXPECT_EQ(next, (JournalOrder{ahead.time, 5}));
+    EXPECT_EQ(NextJournalOrder(ahead.time, ahead), next);
+
+    const std::wstring made = JournalFileName(next, 4242);
+    EXPECT_EQ(made, L"20271207-000000-000Z-5-4242.txt");
+    EXPECT_EQ(JournalOrderOf(made), next);
+    EXPECT_EQ(JournalOrderOf(L"20261207-112033-123-4567-1.txt"), (JournalOrder{L"20261207-112033-123", 0}));
+    for (const wchar_t* junk : {L"99999999-cut.txt", L"x.txt", L"20261207-112033-123Z-x-1.txt", L"20261207-112033-123Z-5.txt",
+                                L"2026120a-112033-123-1.txt", L"20261207-112033-123"})
+        EXPECT_FALSE(JournalOrderOf(junk)) << junk;
+
+    std::vector<std::wstring> names = {L"junk.txt", JournalFileName(ahead, 1), L"20271207-000000-000-9-1.txt", made,
+                                       JournalFileName({ahead.time, 10}, 1), JournalFileName({now, 0}, 2)};
+    std::sort(names.begin(), names.end(), JournalNewer);
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"20271207-000000-000Z-10-1.txt", made, JournalFileName(ahead, 1),
+                                                L"20271207-000000-000-9-1.txt", JournalFileName({now, 0}, 2), L"junk.txt"}));
+}
+
 TEST(Journal, KernelKeyNamesBecomeWin32NamesUnderTheUsersOwnRoot)
 {
     const std::wstring sid = L"S-1-5-21-1";

@@ -72,26 +72,39 @@ std::wstring RegisteredTree(const fixtures::TypeLibFixture& fixture, size_t* key
     return RegKeysText(records);
 }
 
-// Answers the next undo dialog: records its rows ("kind|files|first file", "*" before the selected one)
-// and buttons, selects the row chosen and presses "元に戻す".
+// Answers the undo dialogs of one undo: records the rows of the last ("kind|files|first file", "*"
+// before the selected one), their times, its buttons and the line under the list; the first dialog,
+// once `meanwhile` has run, has the row chosen undone, and any later one (after a refusal) is closed.
 struct UndoDialog {
-    static inline std::vector<std::wstring> rows;
-    static inline std::wstring buttons;
-    static inline int choose = 0;
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
+    static inline std::vector<std::wstring> rows, times;
+    static inline std::wstring buttons, where;
+    static inline int choose = 0, dialogs = 0;
+    static inline std::function<void()> meanwhile;
+    static inline HWND answered = nullptr;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     {
         HWND dialog = ::FindWindowW(L"#32770", L"元に戻す");
-        if (!dialog)
+        if (!dialog || dialog == answered)
             return;
-        ::KillTimer(nullptr, timer);
+        answered = dialog;
         platform::ListView list(::GetDlgItem(dialog, IDC_UNDO_LIST));
-        rows.clear();
-        for (int row = 0; row < list.ItemCount(); ++row)
+        rows.clear(), times.clear();
+        for (int row = 0; row < list.ItemCount(); ++row) {
             rows.push_back((list.IsSelected(row) ? L"*" : L"") + list.ItemText(row, 1) + L"|" + list.ItemText(row, 2) + L"|" +
                            list.ItemText(row, 3));
-        wchar_t ok[32] = {}, cancel[32] = {};
+            times.push_back(list.ItemText(row, 0));
+        }
+        wchar_t ok[32] = {}, cancel[32] = {}, line[MAX_PATH] = {};
         ::GetDlgItemTextW(dialog, IDOK, ok, 32), ::GetDlgItemTextW(dialog, IDCANCEL, cancel, 32);
+        ::GetDlgItemTextW(dialog, IDC_UNDO_WHERE, line, MAX_PATH);
         buttons = ok + (L"|" + std::wstring(cancel)) + L"|" + std::to_wstring(LOWORD(::SendMessageW(dialog, DM_GETDEFID, 0, 0)));
+        where = line;
+        if (dialogs++ > 0) {
+            ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        if (meanwhile)
+            std::exchange(meanwhile, nullptr)();
         list.SetAllSelected(false);
         list.SetSelected(choose, true);
         ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
@@ -177,8 +190,10 @@ protected:
     {
         UndoDialog::choose = row;
         UndoDialog::rows.clear();
-        ::SetTimer(nullptr, 0, 50, UndoDialog::Tick);
+        UndoDialog::dialogs = 0;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, UndoDialog::Tick);
         Choose(IDM_R9);
+        ::KillTimer(nullptr, timer);
     }
 };
 
@@ -725,7 +740,7 @@ TEST_F(RegistrationTest, EveryRunIsJournaledAndUndoneExactlyEvenAfterARestart)
     EXPECT_EQ(UndoDialog::rows, std::vector<std::wstring>{L"*登録|1|" + folder.Path() + kFixtureA.file});
     EXPECT_WTEXT_EQ(L"元に戻す|閉じる|" + std::to_wstring(IDOK), UndoDialog::buttons);
     EXPECT_WTEXT_EQ(platform::UpperCase(folder.Path() + kFixtureA.file + L"の登録を元に戻す\r\n変更されていたため戻していません: HKEY_LOCAL_MACHINE\\Software\\Classes\\" + libA +
-                          L"\\1.0\\HELPDIR\r\n\r\n元に戻す終了"), platform::UpperCase(Log()));
+                          L"\\1.0\\HELPDIR\r\n\r\n元に戻す終了 (変更されていたため戻していないもの: 1 件)"), platform::UpperCase(Log()));
     EXPECT_WTEXT_EQ(L"Old name|4|Sibling|C:\\elsewhere", ClassesValue(libA + L"\\1.0") + L"|" + ClassesValue(libA + L"\\1.0\\FLAGS") + L"|" +
                                                              ClassesValue(libA + L"\\9.0") + L"|" + ClassesValue(libA + L"\\1.0\\HELPDIR"));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, libA + L"\\1.0\\0"));
@@ -743,7 +758,7 @@ TEST_F(RegistrationTest, EveryRunIsJournaledAndUndoneExactlyEvenAfterARestart)
     for (WIN32_FIND_DATAW entry; listing.Next(entry);)
         newest = std::max<std::wstring>(newest, entry.cFileName);
     const std::string whole = ReadBytes(journal + newest);
-    const std::wstring cut = journal + L"99999999-cut.txt";
+    const std::wstring cut = journal + L"99991231-235959-999Z-0-1.txt";
     platform::UniqueFile file(::CreateFileW(cut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     ::WriteFile(file.get(), whole.data(), static_cast<DWORD>(whole.size() - 9), &written, nullptr);
@@ -758,10 +773,10 @@ TEST_F(RegistrationTest, EveryRunIsJournaledAndUndoneExactlyEvenAfterARestart)
     EXPECT_WTEXT_EQ(pathB, RegisteredFile(kFixtureB)) << "the machine's registration stays";
     window->cmdClose_Click();
 
-    // An undone unregistration registers the library again.
+    // An undone unregistration registers the library again; made after the file stamped far ahead, it stands before it.
     window->mnuF_Click(1), window->cmdClose_Click();
-    Undo(1);
-    EXPECT_EQ(UndoDialog::rows, (std::vector<std::wstring>{L"*読み取れません||", L"解除|1|" + pathB, L"登録|1|" + pathB}));
+    Undo(0);
+    EXPECT_EQ(UndoDialog::rows, (std::vector<std::wstring>{L"*解除|1|" + pathB, L"読み取れません||", L"登録|1|" + pathB}));
     EXPECT_WTEXT_EQ(pathB + L"の解除を元に戻す\r\n元に戻しました。\r\n\r\n元に戻す終了", Log());
     EXPECT_WTEXT_EQ(pathB, RegisteredFile(kFixtureB));
 }
@@ -918,6 +933,39 @@ TEST_F(RegistrationTest, EachServerIsCalledOnceAndUndoPutsBackWhatThatOneCallCha
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, classKey)) << mode;
     }
     EXPECT_EQ(ReadBytes(path + L".calls"), "RRURR");
+
+    // A value whose name holds a line break, in a run with an ordinary file: both come back.
+    TypeLibsCleared clearedLib{&kFixtureA};
+    Copy(kFixtureA.file);
+    ::SetEnvironmentVariableW(L"MIRDAL_FIXTURE_MODE", L"linebreak");
+    Restart(L""), Show(), Select({kFixtureJournal, kFixtureA.file});
+    window->mnuF_Click(0), window->cmdClose_Click();
+    Undo(0);
+    EXPECT_EQ(UndoDialog::rows.at(0), L"*登録|2|" + folder.Path() + kFixtureA.file);
+    EXPECT_WTEXT_EQ(folder.Path() + kFixtureA.file + L"の登録を元に戻す\r\n元に戻しました。\r\n\r\n" + path +
+                        L"の登録を元に戻す\r\n元に戻しました。\r\n\r\n元に戻す終了", Log());
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, classKey));
+    EXPECT_WTEXT_EQ(L"", RegisteredFile(kFixtureA));
+    window->cmdClose_Click();
+
+    // The class registered again from another folder: undoing the older run leaves that registration whole.
+    ::SetEnvironmentVariableW(L"MIRDAL_FIXTURE_MODE", nullptr);
+    Restart(L"");
+    run(0);
+    const std::wstring elsewhere = folder.Folder(L"b");
+    CopyFixture(kFixtureJournal, elsewhere + kFixtureJournal);
+    window->SetFileListView(elsewhere), Select({kFixtureJournal});
+    window->mnuF_Click(0), window->cmdClose_Click();
+    Undo(1);
+    EXPECT_NE(Log().find(L"の登録を元に戻す\r\n変更されていたため戻していません: HKEY_LOCAL_MACHINE\\Software\\Classes\\"), std::wstring::npos) << Log();
+    EXPECT_TRUE(Log().ends_with(L"CLSID\\" + std::wstring(kJournalClsid) + L"\r\n\r\n元に戻す終了 (変更されていたため戻していないもの: 1 件)")) << Log();
+    wchar_t threading[16] = {};
+    DWORD bytes = sizeof threading;
+    ::RegGetValueW(HKEY_CLASSES_ROOT, (classKey + L"\\InprocServer32").c_str(), L"ThreadingModel", RRF_RT_REG_SZ, nullptr, threading, &bytes);
+    EXPECT_WTEXT_EQ(elsewhere + kFixtureJournal + L"|Both", ClassesValue(classKey + L"\\InprocServer32") + L"|" + threading);
+    window->cmdClose_Click();
+    Undo(0);
+    EXPECT_EQ(UndoDialog::rows.size(), 1u) << "the older run, with what it could put back, is undone";
 }
 
 // A journal that cannot be written stops nothing; what ran with administrator rights is kept where only
@@ -1002,10 +1050,109 @@ TEST_F(RegistrationTest, AJournalThatCannotBeWrittenStopsNothingAndAdministrator
     Select({kFixtureA.file});
     Choose(IDM_R4);
     window->cmdClose_Click();
-    ASSERT_EQ(StoredRuns().front().administrators, true);
+    ASSERT_EQ(StoredRuns().runs.front().administrators, true);
     Undo(0);
     EXPECT_WTEXT_EQ(folder.Path() + kFixtureA.file + L"の登録を元に戻す\r\n元に戻しました。\r\n\r\n元に戻す終了", Log());
     EXPECT_WTEXT_EQ(L"", RegisteredFile(kFixtureA));
+}
+
+// The journal's clock in another time zone, `hours` from UTC, while this lives.
+struct ZoneClock {
+    static inline int hours = 0;
+    static JournalTimes Times()
+    {
+        JournalTimes times{};
+        ::GetSystemTime(&times.utc);
+        FILETIME time{};
+        ::SystemTimeToFileTime(&times.utc, &time);
+        ULARGE_INTEGER at{{time.dwLowDateTime, time.dwHighDateTime}};
+        at.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(hours) * 36000000000LL);
+        time = {at.LowPart, at.HighPart};
+        ::FileTimeToSystemTime(&time, &times.local);
+        return times;
+    }
+    ZoneClock() { SetJournalClock(Times); }
+    ~ZoneClock() { SetJournalClock(nullptr); }
+};
+
+// A run is undone once, by one window, and runs stand in the order they were made, whatever the local
+// clock shows; the dialog opens wherever the journal's folders are. The other window is this test,
+// taking the run's file as a window does.
+TEST_F(RegistrationTest, ARunIsUndoneOnceRunsStandInTheOrderTheyWereMadeAndTheDialogAlwaysOpens)
+{
+    JournalsCleared journals;
+    // The user's folder on a drive that is not there, and no administrators' folder yet.
+    const wchar_t shellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    wchar_t local[MAX_PATH] = {};
+    DWORD localBytes = sizeof local;
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, shellFolders, L"Local AppData", RRF_RT_ANY | RRF_NOEXPAND, nullptr, local, &localBytes), ERROR_SUCCESS);
+    struct LocalPut {
+        const wchar_t* key;
+        std::wstring value;
+        void Set(const std::wstring& text) const
+        {
+            ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Local AppData", REG_EXPAND_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
+        }
+        ~LocalPut() { Set(value); }
+    } localPut{shellFolders, local};
+    localPut.Set(L"Q:\\nowhere");
+    Undo(0);
+    EXPECT_TRUE(UndoDialog::rows.empty());
+    EXPECT_WTEXT_EQ(L"記録のフォルダーが見つかりません: Q:\\nowhere\\Mirdal\\Journal\\、" + journals.administrators, UndoDialog::where);
+    EXPECT_TRUE(prompter.messages.empty());
+    localPut.Set(local);
+
+    // A registration in Tokyo, then its unregistration in New York, whose clock shows an earlier hour.
+    ZoneClock clock;
+    ZoneClock::hours = 9;
+    TypeLibsCleared cleared{&kFixtureA};
+    Copy(kFixtureA.file);
+    const std::wstring pathA = folder.Path() + kFixtureA.file;
+    Show(), Select({kFixtureA.file});
+    window->mnuF_Click(0), window->cmdClose_Click();
+    ZoneClock::hours = -5;
+    window->mnuF_Click(1), window->cmdClose_Click();
+    const std::wstring file = StoredRuns().runs.at(0).path;
+
+    // While another window holds the newer run's file, and once it has undone it and registered the file again.
+    std::optional<ClaimedRun> other;
+    UndoDialog::meanwhile = [&] { other.emplace(file); };
+    Undo(0);
+    EXPECT_EQ(UndoDialog::rows, (std::vector<std::wstring>{L"*解除|1|" + pathA, L"登録|1|" + pathA}));
+    ASSERT_EQ(UndoDialog::times.size(), 2u);
+    EXPECT_LT(UndoDialog::times[0], UndoDialog::times[1]) << "the later run first, though its clock shows an earlier time";
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_WTEXT_EQ(L"この登録の記録はほかのウィンドウが使っているため、いまは元に戻せません。", prompter.messages[0].text);
+    EXPECT_EQ(UndoDialog::dialogs, 2) << "the runs offered again";
+    UndoDialog::meanwhile = [&] {
+        other->MarkUndone();
+        other.reset();
+        EXPECT_EQ(RunProgram(L"regsvr32.exe /s \"" + pathA + L"\""), 0u);
+    };
+    Undo(0);
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_WTEXT_EQ(L"この登録はすでに元に戻されています。", prompter.messages[1].text);
+    EXPECT_EQ(UndoDialog::rows, std::vector<std::wstring>{L"*登録|1|" + pathA});
+    EXPECT_WTEXT_EQ(pathA, RegisteredFile(kFixtureA)) << "the other window's registration stays";
+    const std::optional<std::wstring> text = JournalTextOfBytes(*platform::ReadFileBytes(file, 1 << 24));
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->find(L"Undone: "), text->rfind(L"Undone: "));
+    EXPECT_NE(text->find(L"Undone: "), std::wstring::npos);
+
+    // A hundred runs stamped later, as after the clock went back: the new run is the newest and stays.
+    const std::wstring header = JournalRunHeader(L"2099-12-31 09:00:00", JournalKind::Register, JournalScope::Machine);
+    for (int count = 0; count < 100; ++count)
+        platform::WriteWholeFile(journals.administrators + JournalFileName({L"20991231-000000-000", static_cast<std::uint32_t>(count)}, 1),
+                                 Utf16LeWithBom(header));
+    ZoneClock::hours = 0;
+    Select({kFixtureA.file});
+    window->mnuF_Click(1), window->cmdClose_Click();
+    const JournalListing listing = StoredRuns();
+    ASSERT_FALSE(listing.runs.empty());
+    EXPECT_EQ(listing.runs[0].path, journals.administrators + JournalFileName({L"20991231-000000-000", 100}, ::GetCurrentProcessId()));
+    EXPECT_EQ(listing.runs[0].run->entries.size(), 1u);
+    EXPECT_EQ(listing.runs.size(), 100u);
+    EXPECT_TRUE(platform::IsMissing(journals.administrators + JournalFileName({L"20991231-000000-000", 0}, 1)));
 }
 
 } // namespace
