@@ -36,6 +36,19 @@ unsigned Claim(const StoredRun& stored, std::optional<ClaimedRun>& claim, const 
 
 void Pump() { platform::ProcessPendingEvents(); }
 
+// The log's line that starts each entry's undo.
+unsigned UndoLineOf(JournalKind kind)
+{
+    switch (kind) {
+    case JournalKind::Register:
+        return IDS_LOG_UNDO_REGISTER;
+    case JournalKind::Delete:
+        return IDS_LOG_UNDO_DELETE;
+    default:
+        return IDS_LOG_UNDO_UNREGISTER;
+    }
+}
+
 std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
 std::wstring Joined(const std::vector<std::wstring>& texts)
@@ -172,7 +185,7 @@ void frmMirdal::UndoClaimed(const StoredRun& stored, const JournalRun& run, std:
         size_t kept = 0;
         auto undoEntry = [&](const JournalEntry& entry) {
             const size_t index = static_cast<size_t>(&entry - run.entries.data());
-            log.Append(BidiIsolated(entry.file) + Text(run.kind == JournalKind::Register ? IDS_LOG_UNDO_REGISTER : run.kind == JournalKind::Delete ? IDS_LOG_UNDO_DELETE : IDS_LOG_UNDO_UNREGISTER) + CrLf);
+            log.Append(BidiIsolated(entry.file) + Text(UndoLineOf(run.kind)) + CrLf);
             FileOutcome outcome = stored.administrators
                                       ? RegisterFile(host_protocol::Operation::UndoStored, name, pump, entry.view == 64, elevated, std::to_wstring(index))
                                       : RegisterFile(host_protocol::Operation::Undo, JournalEntryText(entry), pump, entry.view == 64);
