@@ -53,8 +53,7 @@ std::unique_ptr<frmMirdal> frmMirdal::Create(HINSTANCE instance)
     try {
         window->Form_Load();
     } catch (...) {
-        platform::Failure failure = platform::CurrentFailure();
-        platform::ShowMessage(hwnd, failure.Description(), std::to_wstring(failure.Code()), MB_OK | MB_ICONSTOP);
+        platform::ShowFailure(hwnd, platform::CurrentFailure());
         ::DestroyWindow(hwnd);
         return nullptr;
     }
@@ -82,10 +81,8 @@ LRESULT CALLBACK frmMirdal::WindowProc(HWND hwnd, UINT message, WPARAM wParam, L
     try {
         return window->HandleMessage(message, wParam, lParam);
     } catch (...) {
-        platform::Failure failure = platform::CurrentFailure();
         bool alive = ::GetWindowLongPtrW(hwnd, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(window);
-        platform::ShowMessage(alive ? hwnd : nullptr, failure.Description(), std::to_wstring(failure.Code()),
-                              MB_OK | MB_ICONSTOP);
+        platform::ShowFailure(alive ? hwnd : nullptr, platform::CurrentFailure());
     }
     return 0;
 }
@@ -287,7 +284,7 @@ void frmMirdal::OnInitMenuPopup(HMENU menu)
 
 void frmMirdal::ReportFailure(unsigned long code, const std::wstring& description) const
 {
-    platform::ShowMessage(hwnd_, description, std::to_wstring(code), MB_OK | MB_ICONSTOP);
+    platform::ShowFailure(hwnd_, platform::Failure(code, description));
 }
 
 bool frmMirdal::PreTranslateMessage(MSG& msg)

@@ -15,8 +15,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     try {
         window = frmMirdal::Create(instance);
     } catch (...) {
-        platform::Failure failure = platform::CurrentFailure();
-        platform::ShowMessage(nullptr, failure.Description(), std::to_wstring(failure.Code()), MB_OK | MB_ICONSTOP);
+        platform::ShowFailure(nullptr, platform::CurrentFailure());
     }
     if (!window) {
         ::OleUninitialize();

@@ -101,7 +101,7 @@ void frmMirdal::AddPlaceholderNode(const std::wstring& path)
             platform::ThrowFailure(ERROR_PATH_NOT_FOUND);
         NodeAdder{trvDir, nodes_}(parent, nodes_.PlaceholderKey(platform::UpperCase(path)), L"@", NoPicture, NoPicture);
     } catch (const platform::Failure& failure) {
-        platform::ShowMessage(hwnd_, failure.Description() + L"/0", std::to_wstring(failure.Code()), MB_OK | MB_ICONSTOP);
+        platform::ShowFailure(hwnd_, platform::Failure(failure.Code(), failure.Description() + L"/0"));
     }
 }
 

@@ -48,6 +48,11 @@ Prompter* current = &systemPrompter;
 
 void SetPrompter(Prompter* prompter) { current = prompter ? prompter : &systemPrompter; }
 
+void ShowFailure(HWND owner, const Failure& failure)
+{
+    ShowMessage(owner, failure.Description(), std::to_wstring(failure.Code()), MB_OK | MB_ICONSTOP);
+}
+
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& title, UINT style)
 {
     return current->ShowMessage(owner, text, title, style);

@@ -1,6 +1,7 @@
 #pragma once
 // The one seam through which the program asks the user: message boxes and the save dialog.
 // Tests install their own Prompter to answer without a person.
+#include "platform/Failure.h"
 #include <windows.h>
 #include <optional>
 #include <string>
@@ -33,5 +34,7 @@ void SetPrompter(Prompter* prompter);
 
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& title, UINT style);
 std::optional<SaveFileAnswer> AskSaveFile(HWND owner, const SaveFileRequest& request);
+// The critical box: the failure's text, its code as the title.
+void ShowFailure(HWND owner, const Failure& failure);
 
 } // namespace platform
