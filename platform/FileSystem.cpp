@@ -87,6 +87,18 @@ private:
 
 } // namespace
 
+void WriteAll(HANDLE file, const void* data, size_t size)
+{
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    for (size_t done = 0; done < size;) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30)), moved = 0;
+        ThrowIfFalse(::WriteFile(file, bytes + done, chunk, &moved, nullptr));
+        if (moved == 0)
+            ThrowFailure(ERROR_DISK_FULL);
+        done += moved;
+    }
+}
+
 void WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes)
 {
     static LONG count = 0;
@@ -97,14 +109,7 @@ void WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& b
     if (!file)
         ThrowLastError();
     TemporaryFile written(temporary);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24)), moved = 0;
-        ThrowIfFalse(::WriteFile(file.get(), bytes.data() + done, chunk, &moved, nullptr));
-        if (moved == 0)
-            ThrowFailure(ERROR_DISK_FULL);
-        done += moved;
-    }
+    WriteAll(file.get(), bytes.data(), bytes.size());
     ThrowIfFalse(::FlushFileBuffers(file.get()));
     file.reset();
     ThrowIfFalse(::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));

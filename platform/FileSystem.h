@@ -29,6 +29,9 @@ inline DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::wstring& path, unsigned long long limit);
 // The same of a file just opened for reading.
 std::optional<std::vector<std::uint8_t>> ReadOpenFile(HANDLE file, unsigned long long limit);
+// Writes all of `size` bytes to a file or pipe, in as few writes as the system takes. Throws platform::Failure,
+// ERROR_DISK_FULL where it takes none.
+void WriteAll(HANDLE file, const void* data, size_t size);
 // Writes a file whole or not at all: the bytes go to a new file beside it, which then takes its place,
 // so that a file already there stays as it was until the new one is complete. Throws platform::Failure.
 void WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes);

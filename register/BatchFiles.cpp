@@ -1,6 +1,7 @@
 #include "app/Texts.h"
 #include "app/frmMirdal.h"
 #include "app/resource.h"
+#include "platform/FileSystem.h"
 #include "platform/Prompt.h"
 #include "platform/Text.h"
 #include "register/LogWriter.h"
@@ -25,9 +26,8 @@ public:
     }
     void WriteLine(const std::string& line)
     {
-        std::string bytes = line + "\r\n";
-        DWORD written = 0;
-        platform::ThrowIfFalse(::WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+        const std::string bytes = line + "\r\n";
+        platform::WriteAll(file_.get(), bytes.data(), bytes.size());
     }
 
 private:

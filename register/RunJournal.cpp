@@ -63,10 +63,7 @@ void WriteText(HANDLE file, const std::wstring& text, bool withMark)
 {
     std::vector<std::uint8_t> bytes = Utf16LeWithBom(text);
     const size_t skip = withMark ? 0 : 2;
-    DWORD written = 0;
-    platform::ThrowIfFalse(::WriteFile(file, bytes.data() + skip, static_cast<DWORD>(bytes.size() - skip), &written, nullptr));
-    if (written != bytes.size() - skip)
-        platform::ThrowFailure(ERROR_DISK_FULL);
+    platform::WriteAll(file, bytes.data() + skip, bytes.size() - skip);
 }
 
 // The journal's file names, oldest first.

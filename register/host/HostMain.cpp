@@ -4,6 +4,7 @@
 // registering writes.
 // A server that crashes or ends the process takes only this host with it; Mirdal.exe sees the exit code.
 #include "platform/Failure.h"
+#include "platform/FileSystem.h"
 #include "register/RegistryRedirect.h"
 #include "platform/Elevation.h"
 #include "register/RunJournal.h"
@@ -125,14 +126,12 @@ bool ReadExact(HANDLE pipe, void* buffer, size_t bytes)
 
 bool WriteAll(HANDLE pipe, const std::vector<std::uint8_t>& data)
 {
-    size_t done = 0;
-    while (done < data.size()) {
-        DWORD written = 0;
-        if (!::WriteFile(pipe, data.data() + done, static_cast<DWORD>(data.size() - done), &written, nullptr))
-            return false;
-        done += written;
+    try {
+        platform::WriteAll(pipe, data.data(), data.size());
+        return true;
+    } catch (const platform::Failure&) {
+        return false;
     }
-    return true;
 }
 
 HANDLE PipeFromCommandLine()
