@@ -27,11 +27,15 @@ public:
     Type get() const noexcept { return value_; }
     explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
 
+    // Keeps the last error, so that a failure read after a handle is let go is the failure that happened.
     void reset(Type value = Traits::Invalid()) noexcept
     {
         Type old = std::exchange(value_, value);
-        if (old != Traits::Invalid())
-            Traits::Close(old);
+        if (old == Traits::Invalid())
+            return;
+        const DWORD error = ::GetLastError();
+        Traits::Close(old);
+        ::SetLastError(error);
     }
     Type release() noexcept { return std::exchange(value_, Traits::Invalid()); }
 
