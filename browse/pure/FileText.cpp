@@ -1,4 +1,5 @@
 #include "browse/pure/FileText.h"
+#include "platform/pure/AsciiCase.h"
 
 std::wstring GetExtension(const std::wstring& name)
 {
@@ -12,8 +13,7 @@ std::wstring GetExtension(const std::wstring& name)
 std::wstring UpperAscii(std::wstring text)
 {
     for (wchar_t& c : text)
-        if (c >= L'a' && c <= L'z')
-            c = static_cast<wchar_t>(c - L'a' + L'A');
+        c = platform::UpperAscii(c);
     return text;
 }
 

@@ -1,39 +1,14 @@
 #include "pe/pure/DllSearch.h"
+#include "platform/pure/AsciiCase.h"
 
 namespace pe {
 
-namespace {
-
-wchar_t LowerAscii(wchar_t c)
-{
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-bool StartsWithIgnoreCase(std::wstring_view text, std::wstring_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (LowerAscii(text[i]) != prefix[i])
-            return false;
-    return true;
-}
-
-bool EqualIgnoreCase(std::wstring_view a, std::wstring_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
-}
-
-} // namespace
+using platform::EqualIgnoreAsciiCase;
+using platform::StartsWithIgnoreAsciiCase;
 
 bool IsApiSetName(std::wstring_view dll)
 {
-    return StartsWithIgnoreCase(dll, L"api-ms-win-") || StartsWithIgnoreCase(dll, L"ext-ms-");
+    return StartsWithIgnoreAsciiCase(dll, L"api-ms-win-") || StartsWithIgnoreAsciiCase(dll, L"ext-ms-");
 }
 
 std::vector<std::wstring> MissingDlls(const std::vector<std::wstring>& dlls, const std::vector<std::wstring>& folders,
@@ -45,7 +20,7 @@ std::vector<std::wstring> MissingDlls(const std::vector<std::wstring>& dlls, con
             continue;
         bool repeated = false;
         for (const std::wstring& earlier : seen)
-            repeated = repeated || EqualIgnoreCase(earlier, dll);
+            repeated = repeated || EqualIgnoreAsciiCase(earlier, dll);
         if (repeated)
             continue;
         seen.push_back(dll);

@@ -1,25 +1,11 @@
 #include "registry/pure/BrokenRules.h"
 #include "pe/pure/DllSearch.h"
+#include "platform/pure/AsciiCase.h"
 #include "registry/pure/TypeLibText.h"
 
 namespace {
 
-wchar_t UpperAscii(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
-
-bool SameText(std::wstring_view a, std::wstring_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
-            return false;
-    return true;
-}
-
-bool StartsWith(std::wstring_view text, std::wstring_view prefix)
-{
-    return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
-}
+using platform::UpperAscii;
 
 std::wstring Trimmed(const std::wstring& text)
 {
@@ -36,9 +22,9 @@ enum class Where { Found, Missing, Doubt };
 Where Locate(std::wstring path, const PathWorld& world)
 {
     // LoadTypeLibEx records extended paths.
-    if (StartsWith(path, L"\\\\?\\") && path.size() > 6 && path[5] == L':')
+    if (platform::StartsWithIgnoreAsciiCase(path, L"\\\\?\\") && path.size() > 6 && path[5] == L':')
         path.erase(0, 4);
-    if (path.empty() || StartsWith(path, L"\\\\"))
+    if (path.empty() || platform::StartsWithIgnoreAsciiCase(path, L"\\\\"))
         return Where::Doubt;
     if (path.find_first_of(L"\\/:") == std::wstring::npos) {
         std::vector<std::wstring> folders;
@@ -95,9 +81,9 @@ std::optional<std::wstring> MissingProgram(const std::wstring& line, const PathW
 
 std::wstring ViewVariable(const std::wstring& name, bool view64)
 {
-    if (SameText(name, L"ProgramFiles"))
+    if (platform::EqualIgnoreAsciiCase(name, L"ProgramFiles"))
         return view64 ? L"ProgramW6432" : L"ProgramFiles(x86)";
-    if (SameText(name, L"CommonProgramFiles"))
+    if (platform::EqualIgnoreAsciiCase(name, L"CommonProgramFiles"))
         return view64 ? L"CommonProgramW6432" : L"CommonProgramFiles(x86)";
     return name;
 }
@@ -130,11 +116,11 @@ std::wstring ViewPath(const std::wstring& path, const PathWorld& world)
     // The folders of the system folder that the file system redirector leaves alone.
     static const wchar_t* const shared[] = {L"catroot\\", L"catroot2\\", L"drivers\\etc\\", L"logfiles\\", L"spool\\"};
     const std::wstring& system = world.systemFolder;
-    if (system.empty() || !StartsWith(path, system) || (path.size() > system.size() && path[system.size()] != L'\\'))
+    if (system.empty() || !platform::StartsWithIgnoreAsciiCase(path, system) || (path.size() > system.size() && path[system.size()] != L'\\'))
         return path;
     const std::wstring rest = path.substr(system.size());
     for (const wchar_t* folder : shared)
-        if (StartsWith(std::wstring_view(rest).substr(rest.empty() ? 0 : 1), folder))
+        if (platform::StartsWithIgnoreAsciiCase(std::wstring_view(rest).substr(rest.empty() ? 0 : 1), folder))
             return path;
     return world.viewFolder + rest;
 }
@@ -154,7 +140,7 @@ std::optional<std::wstring> MissingServer(const std::wstring& value, ServerKind 
     if (kind == ServerKind::TypeLib)
         path = std::wstring(RegisteredFilePath(path));
     // A .NET class is served by the runtime's shim, wherever its registration says the shim is.
-    if (SameText(FileNameOf(path), L"mscoree.dll"))
+    if (platform::EqualIgnoreAsciiCase(FileNameOf(path), L"mscoree.dll"))
         return Missing(path, Locate(L"mscoree.dll", world));
     return Missing(path, Locate(path, world));
 }
