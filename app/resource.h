@@ -189,6 +189,8 @@
 #define IDS_TIP_READING 291
 // %1 the missing link among the delay-loaded imports.
 #define IDS_TIP_DELAYED 292
+// The tip of a file whose reading failed for want of memory or the like.
+#define IDS_TIP_FAILED 293
 
 // What a run tells of a file beyond the library's code (270-279).
 // Before the path of a file that is no longer where it was listed.

@@ -134,29 +134,46 @@ private:
         bool running = false;
     };
 
+    // Nothing escapes the thread: a failure it cannot tell in a tip ends it, and the next request starts another.
     static void Work(std::shared_ptr<Shared> shared)
     {
-        std::unique_lock lock(shared->mutex);
-        for (;;) {
-            shared->wake.wait(lock, [&] { return !shared->queue.Empty() || !shared->window; });
-            if (!shared->window)
-                return;
-            std::wstring path = *shared->queue.Next();
-            shared->reading = path;
-            const unsigned long asked = shared->asks;
-            lock.unlock();
-            // A row the pointer has left is dropped: asked for again, it is read anew.
-            std::optional<std::wstring> tip = FileTipText(path, [&] {
-                std::lock_guard held(shared->mutex);
-                return shared->asks == asked;
-            });
-            lock.lock();
+        try {
+            Serve(*shared);
+        } catch (...) {
+            std::lock_guard held(shared->mutex);
             shared->reading.clear();
+            shared->running = false;
+        }
+    }
+
+    static void Serve(Shared& shared)
+    {
+        std::unique_lock lock(shared.mutex);
+        for (;;) {
+            shared.wake.wait(lock, [&] { return !shared.queue.Empty() || !shared.window; });
+            if (!shared.window)
+                return;
+            std::wstring path = *shared.queue.Next();
+            shared.reading = path;
+            const unsigned long asked = shared.asks;
+            lock.unlock();
+            std::optional<std::wstring> tip;
+            try {
+                // A row the pointer has left is dropped: asked for again, it is read anew.
+                tip = FileTipText(path, [&] {
+                    std::lock_guard held(shared.mutex);
+                    return shared.asks == asked;
+                });
+            } catch (...) {
+                tip = Text(IDS_TIP_FAILED);
+            }
+            lock.lock();
+            shared.reading.clear();
             if (!tip)
                 continue;
-            shared->done.emplace_back(std::move(path), std::move(*tip));
-            if (shared->window)
-                ::PostMessageW(shared->window, frmMirdal::WM_TIP_READY, 0, 0);
+            shared.done.emplace_back(std::move(path), std::move(*tip));
+            if (shared.window)
+                ::PostMessageW(shared.window, frmMirdal::WM_TIP_READY, 0, 0);
         }
     }
 

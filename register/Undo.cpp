@@ -1,6 +1,7 @@
 #include "app/Texts.h"
 #include "app/frmMirdal.h"
 #include "app/resource.h"
+#include "platform/Dialog.h"
 #include "platform/Elevation.h"
 #include "platform/MessageLoop.h"
 #include "platform/Prompt.h"
@@ -87,7 +88,7 @@ void FillRunList(const platform::ListView& list, const std::vector<StoredRun>& r
     }
 }
 
-INT_PTR CALLBACK UndoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR UndoDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG: {
@@ -146,8 +147,9 @@ void frmMirdal::UndoRegistration()
     for (;;) {
         const JournalListing listing = StoredRuns();
         UndoChoice choice{&listing};
-        if (::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNDO), hwnd_, UndoDialogProc,
-                              reinterpret_cast<LPARAM>(&choice)) != IDOK
+        if (::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNDO), hwnd_,
+                              platform::GuardedDialogProc<UndoDialogMessage>, reinterpret_cast<LPARAM>(&choice))
+                != IDOK
             || choice.chosen < 0)
             return;
         const StoredRun& stored = listing.runs[static_cast<size_t>(choice.chosen)];

@@ -1,6 +1,7 @@
 #include "app/Texts.h"
 #include "app/frmMirdal.h"
 #include "app/resource.h"
+#include "platform/Dialog.h"
 #include "registry/BrokenSearch.h"
 
 #include <mutex>
@@ -130,7 +131,7 @@ void Close(HWND dialog, int result)
     ::EndDialog(dialog, result);
 }
 
-INT_PTR CALLBACK BrokenDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR BrokenDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG: {
@@ -182,8 +183,8 @@ INT_PTR CALLBACK BrokenDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 void frmMirdal::SearchBrokenRegistrations()
 {
     BrokenSearch search;
-    const INT_PTR result = ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BROKEN), hwnd_, BrokenDialogProc,
-                                             reinterpret_cast<LPARAM>(&search));
+    const INT_PTR result = ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BROKEN), hwnd_,
+                                             platform::GuardedDialogProc<BrokenDialogMessage>, reinterpret_cast<LPARAM>(&search));
     search.End();
     if (result == IDC_BROKEN_DELETE && !search.chosen.empty())
         RemoveRegistrations(search.chosen);
