@@ -5,6 +5,7 @@
 #include "pe/ImageFile.h"
 #include "pe/pure/Runtimes.h"
 #include "pe/pure/SideBySide.h"
+#include "register/pure/HostProtocol.h"
 #include <windows.h>
 
 namespace {
@@ -88,7 +89,7 @@ std::wstring MissingDllText(const std::wstring& dll, pe::Machine machine)
 std::optional<LoadRefusal> RefuseBeforeLoad(const std::wstring& path, const pe::ImageFacts& facts)
 {
     if (facts.hasClrHeader && !facts.Exports("DllRegisterServer"))
-        return LoadRefusal{-3, Text(IDS_WHY_DOTNET)};
+        return LoadRefusal{host_protocol::kEntryMissing, Text(IDS_WHY_DOTNET)};
     // DLLs that cannot be found are left to the loader, which may know better places than these folders,
     // and so are those that side-by-side activation may serve in another version than the search path's.
     // A file refused on what the session remembers is refused only if the disk says the same now.
@@ -98,7 +99,7 @@ std::optional<LoadRefusal> RefuseBeforeLoad(const std::wstring& path, const pe::
     if (link)
         link = FirstMissing(path, facts, imports, direct);
     if (link)
-        return LoadRefusal{-2, LinkText(path, *link, facts.machine)};
+        return LoadRefusal{host_protocol::kLoadFailed, LinkText(path, *link, facts.machine)};
     return std::nullopt;
 }
 

@@ -87,9 +87,9 @@ std::wstring frmMirdal::OutcomeText(long code) const
 {
     switch (code) {
     case 0: return Text(IDS_LOG_SUCCEEDED);
-    case -1: return Text(IDS_LOG_OLE_FAILED);
-    case -2: return Text(IDS_LOG_LOAD_FAILED);
-    case -3: return Text(IDS_LOG_NO_ENTRY);
+    case host_protocol::kOleInitFailed: return Text(IDS_LOG_OLE_FAILED);
+    case host_protocol::kLoadFailed: return Text(IDS_LOG_LOAD_FAILED);
+    case host_protocol::kEntryMissing: return Text(IDS_LOG_NO_ENTRY);
     }
     // A server that refused (access denied, for one) must not pass in silence.
     std::wstring meaning = platform::SystemMessage(static_cast<DWORD>(code));
@@ -150,9 +150,9 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
         return {std::nullopt, Text(IDS_WHY_TIMEOUT, {std::to_wstring((RegistrationHost::Timeout() + 999) / 1000)})};
     case HostOutcome::Kind::Answered: break;
     }
-    if (outcome.code != -2)
+    if (outcome.code != host_protocol::kLoadFailed)
         return {outcome.code, L"", std::move(outcome.payload), outcome.keys, outcome.values, outcome.journalError};
-    return {-2, WhyLoadFailed(path, facts, outcome.error), L"", 0, 0, outcome.journalError};
+    return {host_protocol::kLoadFailed, WhyLoadFailed(path, facts, outcome.error), L"", 0, 0, outcome.journalError};
 }
 
 // Writes the file's entry where the window keeps the journal; a journal that cannot be written never

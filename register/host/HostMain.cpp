@@ -254,7 +254,7 @@ void CallLibrary(const RegistrationLibrary& library, hp::Operation operation, co
         ::SetLastError(ERROR_SUCCESS);
         reply.code = library.Call(registering, path);
         // Only a load failure leaves an error that says something about the file.
-        reply.lastError = reply.code == -2 ? ::GetLastError() : 0;
+        reply.lastError = reply.code == hp::kLoadFailed ? ::GetLastError() : 0;
     };
     switch (operation) {
     case hp::Operation::Register:

@@ -7,13 +7,13 @@
 #include <utility>
 
 #include "platform/UniqueHandle.h"
+#include "register/pure/HostProtocol.h"
 
 namespace {
 
-// Our own results; a server's own failure comes back as its HRESULT.
-constexpr LONG kOleInitFailed = -1;
-constexpr LONG kLoadFailed = -2;
-constexpr LONG kEntryMissing = -3;
+using host_protocol::kEntryMissing;
+using host_protocol::kLoadFailed;
+using host_protocol::kOleInitFailed;
 
 template <class Fn>
 class ScopeExit {

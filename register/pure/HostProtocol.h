@@ -26,6 +26,11 @@
 
 namespace host_protocol {
 
+// The registration library's own codes; any other code is the server's HRESULT.
+inline constexpr std::int32_t kOleInitFailed = -1;
+inline constexpr std::int32_t kLoadFailed = -2;
+inline constexpr std::int32_t kEntryMissing = -3;
+
 enum class Operation : std::uint32_t {
     Register = 1,
     Unregister = 2,
