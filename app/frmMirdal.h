@@ -41,20 +41,20 @@ public:
     // Keyboard navigation and accelerators, before a message is dispatched.
     bool PreTranslateMessage(MSG& msg);
 
-    // Start-up, settings and shutdown.
+    // Start-up, settings and shutdown (app/Startup.cpp).
     void Form_Load();
     bool Form_QueryUnload(int unloadMode); // True refuses the close.
     void Form_Unload();
     void ShowRememberedPath(const std::wstring& path);
     void ShowRememberedFolder(const std::wstring& folder);
 
-    // Layout and result panel.
+    // Layout and result panel (app/Layout.cpp).
     void Form_Resize();
     void Form_Paint(HDC dc);
     void picRes_Resize();
     void cmdClose_Click();
 
-    // Commands.
+    // Commands (app/Commands.cpp).
     void mnuF_Click(short index);
     void mnuFile_Click();
     void mnuR_Click(short index);
@@ -70,13 +70,13 @@ public:
     // The View menu as a pop-up at a point of the screen, unless a run holds it disabled.
     void ShowViewMenu(POINT screen);
 
-    // Command enablement.
+    // Command enablement (app/Enablement.cpp).
     void UpdateCommandState();
     bool CheckListItemSelect();
     void lsvFile_GotFocus();
     void trvDir_GotFocus();
 
-    // Drive and folder tree.
+    // Drive and folder tree (browse/DriveTree.cpp).
     void SetDriveTree();
     void AddPlaceholderNode(const std::wstring& path);
     static bool IsFolder(const std::wstring& path);
@@ -89,7 +89,7 @@ public:
     HTREEITEM FindNode(const std::wstring& key) const;
     std::wstring NodeKey(HTREEITEM node) const;
 
-    // File list.
+    // File list (browse/FileList.cpp; its tips in browse/FileInfoTip.cpp).
     void SetFileListView(std::wstring o_Path);
     void lsvFile_ColumnClick(int column);
     // Type-to-find of the owner-data list: the row of the typed name, or -1.
@@ -103,10 +103,11 @@ public:
     static constexpr UINT WM_TIP_READY = WM_APP + 19;
     void lsvFile_TipReady();
 
-    // Dropping files onto the list.
+    // Dropping files onto the list (browse/Drop.cpp).
     void lsvFile_OLEDragDrop(IDataObject* data);
 
-    // Registration and batch files, which report in the result panel.
+    // Registration and batch files, which report in the result panel (register/Registration.cpp, Manifest.cpp,
+    // BatchFiles.cpp, Undo.cpp; the search for broken registrations in registry/BrokenDialog.cpp).
     // Where a run's registrations go: the registry itself, the current user's part of it only, or a
     // .reg file, while the registry stays as it was; or the registry itself through hosts with
     // administrator rights, when the window has none.
@@ -129,7 +130,7 @@ public:
     // checks, as a journaled run in the result panel.
     void SearchBrokenRegistrations();
 
-    // Registered-library scan.
+    // Registered-library scan (registry/ListRegisteredLibraries.cpp).
     void ListRegisteredLibraries();
 
     // Controls.
@@ -175,6 +176,8 @@ public:
     double TwipsPerPixel() const;
 
 private:
+    // The window and its messages (app/frmMirdal.cpp; the subclass procedures in app/Controls.cpp, OnSize
+    // and OnDpiChanged in app/Layout.cpp).
     frmMirdal();
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
@@ -191,6 +194,7 @@ private:
     void OnDpiChanged(const RECT& suggested);
     void Close(int unloadMode);
 
+    // Controls and their layout (app/Controls.cpp, app/Layout.cpp).
     void CreateControls();
     void CreateToolBar();
     void CreateStatusBar();
@@ -203,10 +207,12 @@ private:
     void SizeToolBarButtons();
     void DockBars();
     void MoveTwips(const platform::Window& control, long left, long top, long width, long height) const;
-    // Runs a handler and reports whatever it throws in the critical message box.
+    // Runs a handler and reports whatever it throws in the critical message box (app/frmMirdal.cpp).
     template <class F> void Reporting(F&& handler);
     void ReportFailure(unsigned long code, const std::wstring& description) const;
 
+    // Runs and their log (app/Commands.cpp; register/Registration.cpp, Manifest.cpp, Undo.cpp,
+    // BrokenRemoval.cpp, BatchFiles.cpp, SelectedRowRun.cpp).
     void MarkElevatingItems();
     bool StartRun(const std::function<void()>& run);
     std::wstring OutcomeText(long code) const;
@@ -244,6 +250,7 @@ private:
     // (another selection, another folder) changes none of them.
     std::vector<FileRow> SelectedFiles() const;
 
+    // browse/FileList.cpp.
     void FillFileRowText(NMLVDISPINFOW* info) const;
 
     HWND hwnd_ = nullptr;
