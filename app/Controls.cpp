@@ -185,7 +185,7 @@ LRESULT CALLBACK frmMirdal::PanelProc(HWND hwnd, UINT message, WPARAM wParam, LP
     auto* window = reinterpret_cast<frmMirdal*>(data);
     switch (message) {
     case WM_SIZE:
-        window->picRes_Resize();
+        window->Reporting([&] { window->picRes_Resize(); });
         break;
     case WM_COMMAND:
         return ::SendMessageW(window->hwnd_, message, wParam, lParam);
