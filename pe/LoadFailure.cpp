@@ -2,6 +2,7 @@
 #include "app/Texts.h"
 #include "app/resource.h"
 #include "platform/Failure.h"
+#include "platform/pure/PathText.h"
 #include "pe/ImageFile.h"
 #include "pe/pure/Runtimes.h"
 #include "pe/pure/SideBySide.h"
@@ -12,12 +13,6 @@ namespace {
 
 // Deep enough for any real chain of servers and runtimes, small enough to stay quick on a slow share.
 constexpr pe::WalkLimits ChainLimits{8, 256, true};
-
-std::wstring FileName(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 std::wstring Joined(const std::vector<std::wstring>& names)
 {
@@ -35,7 +30,7 @@ std::wstring LinkText(const std::wstring& path, const pe::MissingLink& link, pe:
                             : Text(IDS_WHY_MISSING_FUNCTION, {WideName(link.dll), WideName(link.function)});
     if (link.chain.size() < 2)
         return text;
-    std::wstring chain = FileName(path);
+    std::wstring chain = platform::FileNameOf(path);
     for (const std::string& dll : link.chain)
         chain += L" → " + WideName(dll);
     return text + L" (" + chain + L")";

@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Prompt.h"
 #include "platform/Text.h"
+#include "platform/pure/PathText.h"
 #include "register/LogWriter.h"
 #include "register/SelectedRowRun.h"
 #include "register/pure/BatchText.h"
@@ -42,8 +43,6 @@ std::optional<std::string> ToBatchText(const std::wstring& text)
     return platform::ToCodePage(text, codePage, how.flags, how.askDefaultCharUsed);
 }
 
-std::wstring FileNamePart(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
-
 std::wstring ShortPath(const std::wstring& path)
 {
     DWORD size = ::GetShortPathNameW(path.c_str(), nullptr, 0);
@@ -63,7 +62,7 @@ std::wstring frmMirdal::BatchLine(const FileRow& file, bool registering) const
     auto line = [&](const std::wstring& name) { return registering ? RegistrationLine(name) : UnregistrationLine(name); };
     if (ToBatchText(line(file.name)))
         return line(file.name);
-    std::wstring shortName = FileNamePart(ShortPath(file.key));
+    std::wstring shortName = platform::FileNameOf(ShortPath(file.key));
     if (!shortName.empty() && ToBatchText(line(shortName)))
         return line(shortName);
     throw platform::Failure(ERROR_NO_UNICODE_TRANSLATION, Text(IDS_MSG_NAME_NOT_ANSI) + file.key);

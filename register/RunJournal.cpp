@@ -1,6 +1,7 @@
 #include "register/RunJournal.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
+#include "platform/pure/PathText.h"
 #include <shlobj.h>
 #include <sddl.h>
 #include <algorithm>
@@ -129,8 +130,6 @@ void ListRuns(const std::wstring& folder, bool administrators, std::vector<Store
     }
 }
 
-std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
-
 // The order of a run made now: after every run of both folders that can be listed.
 JournalOrder NewOrder(const SYSTEMTIME& utc)
 {
@@ -204,7 +203,7 @@ JournalListing StoredRuns()
         }
     }
     std::stable_sort(listing.runs.begin(), listing.runs.end(),
-                     [](const StoredRun& a, const StoredRun& b) { return JournalNewer(FileName(a.path), FileName(b.path)); });
+                     [](const StoredRun& a, const StoredRun& b) { return JournalNewer(platform::FileNameOf(a.path), platform::FileNameOf(b.path)); });
     return listing;
 }
 

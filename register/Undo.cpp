@@ -5,6 +5,7 @@
 #include "platform/Elevation.h"
 #include "platform/MessageLoop.h"
 #include "platform/Prompt.h"
+#include "platform/pure/PathText.h"
 #include "register/LogWriter.h"
 #include "register/RunJournal.h"
 #include "register/SelectedRowRun.h"
@@ -50,8 +51,6 @@ unsigned UndoLineOf(JournalKind kind)
     }
 }
 
-std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
-
 std::wstring Joined(const std::vector<std::wstring>& texts)
 {
     std::wstring joined;
@@ -71,7 +70,7 @@ void FillRunList(const platform::ListView& list, const std::vector<StoredRun>& r
         list.AddColumn(column, Text(IDS_UNDO_COL_TIME + static_cast<unsigned>(column)), widths[column], LVCFMT_LEFT);
     for (const StoredRun& stored : runs) {
         if (!stored.run) {
-            int row = list.AddItem(stored.path.substr(stored.path.find_last_of(L'\\') + 1), -1);
+            int row = list.AddItem(platform::FileNameOf(stored.path), -1);
             list.SetItemText(row, 1, Text(IDS_UNDO_UNREADABLE));
             continue;
         }
@@ -163,7 +162,9 @@ void frmMirdal::UndoRegistration()
         unsigned refusal = 0;
         try {
             refusal = Claim(stored, claim, [&] {
-                return RegisterFile(host_protocol::Operation::ClaimStored, FileName(stored.path), Pump, sizeof(void*) == 8, elevated).code;
+                return RegisterFile(host_protocol::Operation::ClaimStored, platform::FileNameOf(stored.path), Pump, sizeof(void*) == 8,
+                                    elevated)
+                    .code;
             });
         } catch (const ElevationDeclined&) {
             return;
@@ -180,7 +181,7 @@ void frmMirdal::UndoRegistration()
 void frmMirdal::UndoClaimed(const StoredRun& stored, const JournalRun& run, std::optional<ClaimedRun>& claim, bool elevated)
 {
     const bool x64 = sizeof(void*) == 8;
-    const std::wstring name = FileName(stored.path);
+    const std::wstring name = platform::FileNameOf(stored.path);
     bool marked = false;
     RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
         bool complete = true;

@@ -1,10 +1,12 @@
 #include "registry/pure/BrokenRules.h"
 #include "pe/pure/DllSearch.h"
 #include "platform/pure/AsciiCase.h"
+#include "platform/pure/PathText.h"
 #include "registry/pure/TypeLibText.h"
 
 namespace {
 
+using platform::FileNameOf;
 using platform::UpperAscii;
 
 std::wstring Trimmed(const std::wstring& text)
@@ -12,8 +14,6 @@ std::wstring Trimmed(const std::wstring& text)
     const size_t first = text.find_first_not_of(L" \t");
     return first == std::wstring::npos ? L"" : text.substr(first, text.find_last_not_of(L" \t") - first + 1);
 }
-
-std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 
 bool HasExtension(const std::wstring& path) { return FileNameOf(path).find(L'.') != std::wstring::npos; }
 
