@@ -24,6 +24,7 @@ namespace platform { class FileDropTarget; }
 class LibraryScan;
 struct BrokenRegistration;
 class LogWriter;
+class RunPump;
 class RunJournal;
 class ClaimedRun;
 struct StoredRun;
@@ -243,7 +244,7 @@ private:
     void RemoveRegistrations(const std::vector<BrokenRegistration>& registrations);
     // A run that writes the registry, in the result panel: work gets the log and the pump that keeps the
     // window answering; whatever happens, the final steps and then the run's own end follow.
-    void RunInPanel(const std::function<void(LogWriter&, const std::function<void()>&)>& work,
+    void RunInPanel(const std::function<void(LogWriter&, RunPump&)>& work,
                     const std::function<void()>& finalSteps);
     std::wstring BatchLine(const FileRow& file, bool registering) const;
     // The files of the rows selected as a run starts, in list order: what the user does while it goes

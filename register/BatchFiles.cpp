@@ -82,6 +82,7 @@ void frmMirdal::CreateBatchFiles()
     const std::vector<FileRow> files = SelectedFiles();
     BeginReport();
     LogWriter log(txtRes);
+    RunPump pump(log);
     auto run = [&] {
         // Every name is checked before anything is written, so that no half-written pair is left behind;
         // a file gone already is told at its turn.
@@ -91,7 +92,7 @@ void frmMirdal::CreateBatchFiles()
         auto writeBatch = [&](const std::wstring& path, unsigned header, bool registering) {
             BatchWriter file(path);
             log.Append(Text(header) + BidiIsolated(path) + CrLf);
-            ForEachItem(files, log, [&](const FileRow& row) {
+            ForEachItem(files, pump, [&](const FileRow& row) {
                 // A line for a file that is not there would only fail when the batch file runs.
                 if (std::optional<std::wstring> gone = GoneFileLine(row.key))
                     return log.Append(*gone + CrLf);

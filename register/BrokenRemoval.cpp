@@ -19,12 +19,12 @@ void frmMirdal::RemoveRegistrations(const std::vector<BrokenRegistration>& regis
     RunJournal journal(JournalKind::Delete, JournalScope::Machine);
     // With administrator rights the host keeps the run where only administrators write, as registrations are kept.
     const std::wstring hostJournal = windowElevated ? journal.HostJournal() : L"";
-    RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
+    RunInPanel([&](LogWriter& log, RunPump& pump) {
         auto remove = [&](const BrokenRegistration& registration) {
             log.Append(BidiIsolated(registration.key) + Text(IDS_LOG_DELETE) + CrLf);
             // Any host opens either view; this build's own is always there.
             FileOutcome outcome = RegisterFile(host_protocol::Operation::DeleteKeyJournaled,
-                                               std::to_wstring(registration.view) + L"\n" + registration.key, pump,
+                                               std::to_wstring(registration.view) + L"\n" + registration.key, pump.WhileWaiting(),
                                                sizeof(void*) == 8, false, hostJournal);
             std::wstring lines = outcome.why;
             if (outcome.code) {
@@ -37,7 +37,7 @@ void frmMirdal::RemoveRegistrations(const std::vector<BrokenRegistration>& regis
             }
             log.Append(lines + JournalLine(journal, outcome, hostJournal.empty()) + CrLf + CrLf);
         };
-        ForEachItem(registrations, log, remove);
+        ForEachItem(registrations, pump, remove);
         log.Append(Text(IDS_LOG_DELETE_DONE));
     }, [] {});
 }

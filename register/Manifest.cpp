@@ -96,11 +96,11 @@ void frmMirdal::WriteManifest(const std::wstring& path, const std::wstring& name
     const std::vector<FileRow> files = SelectedFiles();
     // A scratch key left by a host that crashed in an earlier capture; those of captures still running stay.
     RegistryCapture::RemoveLeftovers();
-    RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
+    RunInPanel([&](LogWriter& log, RunPump& pump) {
         AssemblyIdentity identity{name, {}, {}};
         std::vector<ManifestFile> parts;
         bool served = false;
-        ForEachItem(files, log, [&](const FileRow& file) {
+        ForEachItem(files, pump, [&](const FileRow& file) {
             log.Append(BidiIsolated(file.key) + Text(IDS_LOG_MANIFEST) + CrLf);
             // One assembly has one architecture: a server of the other bitness cannot load into its programs.
             const wchar_t* architecture = Architecture(ReadImageFile(file.key));
@@ -108,7 +108,7 @@ void frmMirdal::WriteManifest(const std::wstring& path, const std::wstring& name
                 log.Append(Text(IDS_LOG_MANIFEST_OTHER_BITNESS, {identity.architecture}) + CrLf + CrLf);
                 return;
             }
-            FileOutcome outcome = RegisterWatched(host_protocol::Operation::Capture, file.key, log, pump);
+            FileOutcome outcome = RegisterWatched(host_protocol::Operation::Capture, file.key, log, pump.WhileWaiting());
             std::wstring lines = OutcomeLines(outcome);
             if (outcome.code == 0) {
                 ManifestFile part = ReadManifestFile(file.key, ParseRegKeysText(outcome.captured).value_or(std::vector<RegKeyRecord>{}));

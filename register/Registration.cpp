@@ -60,8 +60,10 @@ void frmMirdal::BeginReport()
 {
     runState = RunState::Running;
     txtRes.Clear();
-    // In front of everything, the toolbar and status bar included, so that "close" can be reached.
-    ::SetWindowPos(picRes.Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    // In front of everything, the toolbar and status bar included, so that "close" can be reached;
+    // painted with the run's first events, while the host works on the first file, not before it.
+    ::SetWindowPos(picRes.Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOREDRAW);
+    ::RedrawWindow(picRes.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     cmdClose.Enable(false);
     mnuMain.EnablePosition(FileMenuPosition, false);
     mnuMain.EnablePosition(ViewMenuPosition, false);
@@ -196,7 +198,7 @@ std::wstring frmMirdal::OutcomeLines(const FileOutcome& outcome) const
     return lines;
 }
 
-void frmMirdal::RunInPanel(const std::function<void(LogWriter&, const std::function<void()>&)>& work,
+void frmMirdal::RunInPanel(const std::function<void(LogWriter&, RunPump&)>& work,
                            const std::function<void()>& finalSteps)
 {
     BeginReport();
@@ -204,11 +206,7 @@ void frmMirdal::RunInPanel(const std::function<void(LogWriter&, const std::funct
     LogWriter log(txtRes);
     auto run = [&] {
         platform::ThrowIfFalse(::SetCurrentDirectoryW(platform::ExecutableFolder().c_str()));
-        // While a host works, the window goes on painting and answering as between two files.
-        auto pump = [&] {
-            log.Show();
-            platform::ProcessPendingEvents();
-        };
+        RunPump pump(log);
         try {
             work(log, pump);
         } catch (const ElevationDeclined& declined) {
@@ -248,13 +246,13 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
     // A scratch key left by a host that crashed in an earlier export; those of exports still running stay.
     if (target == RegistrationTarget::RegFile)
         RegistryCapture::RemoveLeftovers();
-    RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
+    RunInPanel([&](LogWriter& log, RunPump& pump) {
         std::wstring captured;
         auto visit = [&](const FileRow& file) {
             const std::wstring& key = file.key;
             log.Append(BidiIsolated(key) + Text(flavour.verb) + CrLf);
             FileOutcome outcome =
-                RegisterWatched(host_protocol::Journaled(flavour.operation), key, log, pump, elevatedHosts, hostJournal);
+                RegisterWatched(host_protocol::Journaled(flavour.operation), key, log, pump.WhileWaiting(), elevatedHosts, hostJournal);
             std::wstring lines = OutcomeLines(outcome);
             if (adviseRights && outcome.code && IsAccessDenied(static_cast<std::uint32_t>(*outcome.code)))
                 lines += CrLf + Text(IDS_WHY_NEEDS_ADMIN);
@@ -266,7 +264,7 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
                 lines += JournalLine(*journal, outcome, hostJournal.empty());
             log.Append(lines + CrLf + CrLf);
         };
-        ForEachItem(files, log, visit);
+        ForEachItem(files, pump, visit);
         if (target == RegistrationTarget::RegFile) {
             WriteExport(log, regFile, Utf16LeWithBom(RegFileHeader() + captured));
             log.Append(Text(IDS_LOG_EXPORT_FILE) + BidiIsolated(regFile) + CrLf + Text(IDS_LOG_EXPORT_DONE));

@@ -86,9 +86,9 @@ RegistrationHost::Wait RegistrationHost::Transfer(bool reading, std::uint8_t* da
                                                   const std::function<void()>& pump)
 {
     while (bytes > 0) {
+        // The transfer resets the event as it starts.
         overlapped_ = {};
         overlapped_.hEvent = event_.get();
-        ::ResetEvent(event_.get());
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes, 65536));
         BOOL started = reading ? ::ReadFile(pipe_.get(), data, chunk, nullptr, &overlapped_)
                                : ::WriteFile(pipe_.get(), data, chunk, nullptr, &overlapped_);
@@ -218,8 +218,11 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
                 return NotReady(ready);
         }
         Wait wait = Transfer(false, request.data(), request.size(), deadline, pump);
-        if (wait == Wait::Done)
+        if (wait == Wait::Done) {
+            // The host works on the file now: the window answers meanwhile, not between two files.
+            pump();
             wait = Transfer(true, header, sizeof header, deadline, pump);
+        }
         if (wait != Wait::Done)
             return Gone(wait);
         hp::Reply reply = hp::DecodeReplyHeader(header);

@@ -8,6 +8,9 @@
 
 std::vector<FileRow> frmMirdal::SelectedFiles() const
 {
+    // Each question to the list costs a message; with every row selected (the usual run) none is asked.
+    if (lsvFile.SelectedCount() == static_cast<int>(fileRows_.size()))
+        return fileRows_.Rows();
     std::vector<FileRow> files;
     for (int i = lsvFile.NextSelected(-1); i >= 0; i = lsvFile.NextSelected(i))
         files.push_back(FileRowAt(i));

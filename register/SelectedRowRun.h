@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Thrown when the user declined the prompt for administrator rights: the run stops at the file that
@@ -23,13 +24,41 @@ struct ElevationDeclined {
 inline const std::wstring& ItemPath(const FileRow& row) { return row.key; }
 inline const std::wstring& ItemPath(const JournalEntry& entry) { return entry.file; }
 
-// Each item in turn, the log shown and the window's events processed before each.
+// How a run keeps the window answering: the log shown and the pending events processed while a host
+// is waited on, and between two items only after one that waited on none. So the painting goes on
+// while a host works rather than between its files.
+class RunPump {
+public:
+    explicit RunPump(LogWriter& log) : log_(log), whileWaiting_([this] { Answer(); }) {}
+    RunPump(const RunPump&) = delete;
+    RunPump& operator=(const RunPump&) = delete;
+
+    const std::function<void()>& WhileWaiting() const { return whileWaiting_; }
+    void BetweenItems()
+    {
+        if (!std::exchange(answered_, false))
+            Answer(), answered_ = false;
+    }
+
+private:
+    void Answer()
+    {
+        log_.Show();
+        platform::ProcessPendingEvents();
+        answered_ = true;
+    }
+
+    LogWriter& log_;
+    std::function<void()> whileWaiting_;
+    bool answered_ = false;
+};
+
+// Each item in turn, the window answering before each.
 template <class Item, class Visit>
-void ForEachItem(const std::vector<Item>& items, LogWriter& log, Visit&& visit)
+void ForEachItem(const std::vector<Item>& items, RunPump& pump, Visit&& visit)
 {
     for (size_t i = 0; i < items.size(); ++i) {
-        log.Show();
-        platform::ProcessPendingEvents();
+        pump.BetweenItems();
         try {
             visit(items[i]);
         } catch (ElevationDeclined& declined) {

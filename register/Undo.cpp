@@ -183,20 +183,20 @@ void frmMirdal::UndoClaimed(const StoredRun& stored, const JournalRun& run, std:
     const bool x64 = sizeof(void*) == 8;
     const std::wstring name = platform::FileNameOf(stored.path);
     bool marked = false;
-    RunInPanel([&](LogWriter& log, const std::function<void()>& pump) {
+    RunInPanel([&](LogWriter& log, RunPump& pump) {
         bool complete = true;
         size_t kept = 0;
         auto undoEntry = [&](const JournalEntry& entry) {
             const size_t index = static_cast<size_t>(&entry - run.entries.data());
             log.Append(BidiIsolated(entry.file) + Text(UndoLineOf(run.kind)) + CrLf);
             FileOutcome outcome = stored.administrators
-                                      ? RegisterFile(host_protocol::Operation::UndoStored, name, pump, entry.view == 64, elevated, std::to_wstring(index))
-                                      : RegisterFile(host_protocol::Operation::Undo, JournalEntryText(entry), pump, entry.view == 64);
+                                      ? RegisterFile(host_protocol::Operation::UndoStored, name, pump.WhileWaiting(), entry.view == 64, elevated, std::to_wstring(index))
+                                      : RegisterFile(host_protocol::Operation::Undo, JournalEntryText(entry), pump.WhileWaiting(), entry.view == 64);
             std::wstring lines;
             complete = UndoLines(outcome, lines, kept) && complete;
             log.Append(lines + CrLf);
         };
-        ForEachItem(run.entries, log, undoEntry);
+        ForEachItem(run.entries, pump, undoEntry);
         if (run.damaged > 0) {
             log.Append(Text(IDS_LOG_UNDO_DAMAGED) + BidiIsolated(stored.path) + CrLf + CrLf);
             complete = false;
@@ -207,7 +207,7 @@ void frmMirdal::UndoClaimed(const StoredRun& stored, const JournalRun& run, std:
             return;
         if (claim)
             claim->MarkUndone();
-        else if (FileOutcome done = RegisterFile(host_protocol::Operation::MarkStoredUndone, name, pump, x64, elevated); done.code != 0)
+        else if (FileOutcome done = RegisterFile(host_protocol::Operation::MarkStoredUndone, name, pump.WhileWaiting(), x64, elevated); done.code != 0)
             platform::ThrowFailure(ERROR_WRITE_FAULT);
         marked = true;
     }, [] {});
