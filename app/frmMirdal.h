@@ -10,6 +10,7 @@
 #include "platform/UniqueHandle.h"
 #include "browse/pure/FileRows.h"
 #include "browse/pure/FolderNodes.h"
+#include "register/FileOutcome.h"
 #include "register/pure/HostProtocol.h"
 #include "platform/Failure.h"
 #include <ole2.h>
@@ -30,6 +31,8 @@ class ClaimedRun;
 struct StoredRun;
 struct JournalRun;
 class RegistrationHosts;
+struct HostRequest;
+namespace pe { struct ImageFacts; }
 class TipReader;
 
 class frmMirdal {
@@ -217,19 +220,13 @@ private:
     void MarkElevatingItems();
     bool StartRun(const std::function<void()>& run);
     std::wstring OutcomeText(long code) const;
-    // The library's code (none when the host never answered) and why, when the program knows;
-    // after a capture, what registering wrote, as .reg text, and its numbers of keys and values.
-    struct FileOutcome {
-        std::optional<long> code;
-        std::wstring why;
-        std::wstring captured;
-        unsigned long keys = 0, values = 0;
-        DWORD journalError = 0;
-    };
-    // hostX64: the host to ask, where the file does not say (an undo); else the file's own bitness decides.
-    // With `elevated`, the file goes to a host with administrator rights; `journal` is the request's journal text.
+    // A server's file to the host of its bitness, unless what the file itself shows refuses it first.
+    // With `elevated`, a host with administrator rights; `journal` is where a journaled call's entry goes.
     FileOutcome RegisterFile(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump,
-                             std::optional<bool> hostX64 = std::nullopt, bool elevated = false, const std::wstring& journal = {});
+                             bool elevated = false, const std::wstring& journal = {});
+    // A request to the host of that bitness; a server's `facts` explain its crash or load failure.
+    FileOutcome CallHost(const HostRequest& request, bool x64, bool elevated, const std::function<void()>& pump,
+                         const pe::ImageFacts* facts = nullptr);
     // RegisterFile, the log told of a window the server shows meanwhile.
     FileOutcome RegisterWatched(host_protocol::Operation operation, const std::wstring& path, LogWriter& log,
                                 const std::function<void()>& pump, bool elevated = false, const std::wstring& journal = {});

@@ -3,6 +3,7 @@
 #include "app/resource.h"
 #include "platform/Elevation.h"
 #include "register/RunJournal.h"
+#include "register/RegistrationHost.h"
 #include "register/SelectedRowRun.h"
 #include "register/pure/AccessDenied.h"
 #include "register/pure/BidiIsolation.h"
@@ -23,9 +24,9 @@ void frmMirdal::RemoveRegistrations(const std::vector<BrokenRegistration>& regis
         auto remove = [&](const BrokenRegistration& registration) {
             log.Append(BidiIsolated(registration.key) + Text(IDS_LOG_DELETE) + CrLf);
             // Any host opens either view; this build's own is always there.
-            FileOutcome outcome = RegisterFile(host_protocol::Operation::DeleteKeyJournaled,
-                                               std::to_wstring(registration.view) + L"\n" + registration.key, pump.WhileWaiting(),
-                                               sizeof(void*) == 8, false, hostJournal);
+            const HostRequest request{host_protocol::Operation::DeleteKeyJournaled,
+                                      std::to_wstring(registration.view) + L"\n" + registration.key, hostJournal};
+            FileOutcome outcome = CallHost(request, sizeof(void*) == 8, false, pump.WhileWaiting());
             std::wstring lines = outcome.why;
             if (outcome.code) {
                 const auto code = static_cast<std::uint32_t>(*outcome.code);

@@ -111,7 +111,7 @@ void frmMirdal::WriteManifest(const std::wstring& path, const std::wstring& name
             FileOutcome outcome = RegisterWatched(host_protocol::Operation::Capture, file.key, log, pump.WhileWaiting());
             std::wstring lines = OutcomeLines(outcome);
             if (outcome.code == 0) {
-                ManifestFile part = ReadManifestFile(file.key, ParseRegKeysText(outcome.captured).value_or(std::vector<RegKeyRecord>{}));
+                ManifestFile part = ReadManifestFile(file.key, ParseRegKeysText(outcome.capture.regText).value_or(std::vector<RegKeyRecord>{}));
                 lines += CrLf + CountsAndLeftOut(part);
                 if (architecture && (!part.Empty() || !part.externalProxyStubs.empty())) {
                     if (identity.architecture.empty())

@@ -20,6 +20,7 @@
 #include <commdlg.h>
 #include <cwchar>
 #include <memory>
+#include <variant>
 
 namespace {
 
@@ -100,50 +101,89 @@ std::wstring frmMirdal::OutcomeText(long code) const
     return Text(IDS_LOG_FAILED_CODE) + Hex(static_cast<unsigned long>(code), 8) + L")" + meaning;
 }
 
-frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operation, const std::wstring& path,
-                                               const std::function<void()>& pump, std::optional<bool> hostX64, bool elevated,
-                                               const std::wstring& journal)
+namespace {
+
+struct HostChoice {
+    bool x64 = false;
+    std::optional<pe::ImageFacts> facts;
+};
+
+FileOutcome Refused(long code, std::wstring why) { return {code, std::move(why)}; }
+
+// The host a server's file goes to, or why none is asked: what the file itself shows refuses it.
+std::variant<FileOutcome, HostChoice> ChooseHost(const std::wstring& path)
 {
-    std::optional<pe::ImageFacts> facts = hostX64 ? std::nullopt : ReadImageFile(path);
+    using host_protocol::kLoadFailed;
+    std::optional<pe::ImageFacts> facts = ReadImageFile(path);
     // A file that cannot be read may have gone since it was listed; no host is asked about that.
-    if (!facts && !hostX64)
+    if (!facts) {
         if (std::optional<std::wstring> gone = GoneFileLine(path))
-            return {std::nullopt, *gone};
-    // A file that cannot be read goes to the host of this build, whose load failure says why.
-    HostRoute route = hostX64   ? (*hostX64 ? HostRoute::X64Host : HostRoute::X86Host)
-                      : facts ? RouteImage(facts->machine, platform::WindowsIs64Bit())
-                              : (sizeof(void*) == 8 ? HostRoute::X64Host : HostRoute::X86Host);
+            return FileOutcome{std::nullopt, *gone};
+        // Else it goes to the host of this build, whose load failure says why.
+        return HostChoice{sizeof(void*) == 8, std::nullopt};
+    }
     // The loader would refuse it with the error of a program for another machine, which it is not.
-    if (facts && facts->damaged)
-        return {-2, Text(IDS_WHY_DAMAGED)};
+    if (facts->damaged)
+        return Refused(kLoadFailed, Text(IDS_WHY_DAMAGED));
+    const HostRoute route = RouteImage(facts->machine, platform::WindowsIs64Bit());
     switch (route) {
-    case HostRoute::NotPe: return {-2, Text(IDS_WHY_NOT_PE)};
+    case HostRoute::NotPe: return Refused(kLoadFailed, Text(IDS_WHY_NOT_PE));
     case HostRoute::ForeignMachine:
-        return {-2, Text(IDS_WHY_MACHINE, {facts->machine == pe::Machine::Arm64 ? L"ARM64" : L"0x" + Hex(facts->machineCode, 4)})};
-    case HostRoute::X64OnX86Windows: return {-2, Text(IDS_WHY_X64_ON_X86)};
+        return Refused(kLoadFailed,
+                       Text(IDS_WHY_MACHINE, {facts->machine == pe::Machine::Arm64 ? L"ARM64" : L"0x" + Hex(facts->machineCode, 4)}));
+    case HostRoute::X64OnX86Windows: return Refused(kLoadFailed, Text(IDS_WHY_X64_ON_X86));
     default: break;
     }
-    if (facts)
-        if (std::optional<LoadRefusal> refusal = RefuseBeforeLoad(path, *facts))
-            return {refusal->code, std::move(refusal->why)};
-    const bool x64 = route == HostRoute::X64Host;
+    if (std::optional<LoadRefusal> refusal = RefuseBeforeLoad(path, *facts))
+        return Refused(refusal->code, std::move(refusal->why));
+    return HostChoice{route == HostRoute::X64Host, std::move(facts)};
+}
+
+// The undo's payload: a line for each key or value kept ("K") or refused ("R").
+UndoResult UndoResultOf(const std::wstring& payload, unsigned long changes)
+{
+    UndoResult result;
+    result.changes = changes;
+    for (size_t start = 0, end; (end = payload.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+        if (end > start)
+            (payload[start] == L'R' ? result.refused : result.kept).push_back(payload.substr(start + 1, end - start - 1));
+    return result;
+}
+
+} // namespace
+
+FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump,
+                                     bool elevated, const std::wstring& journal)
+{
+    std::variant<FileOutcome, HostChoice> choice = ChooseHost(path);
+    if (FileOutcome* refused = std::get_if<FileOutcome>(&choice))
+        return std::move(*refused);
+    const HostChoice& host = std::get<HostChoice>(choice);
+    return CallHost({operation, path, journal}, host.x64, elevated, pump, host.facts ? &*host.facts : nullptr);
+}
+
+FileOutcome frmMirdal::CallHost(const HostRequest& request, bool x64, bool elevated, const std::function<void()>& pump,
+                                 const pe::ImageFacts* facts)
+{
+    using host_protocol::kLoadFailed;
     if (!hosts_)
         hosts_.reset(new RegistrationHosts());
     RegistrationHost& host = elevated ? hosts_->ElevatedFor(x64, hwnd_) : hosts_->For(x64);
-    HostOutcome outcome = host.Call(operation, path, pump, journal);
+    HostOutcome outcome = host.Call(request, pump);
     if (elevated && outcome.kind == HostOutcome::Kind::CannotStart && outcome.error == ERROR_CANCELLED)
         throw ElevationDeclined{};
+    const std::optional<pe::ImageFacts> server = facts ? std::optional(*facts) : std::nullopt;
     const wchar_t* bits = x64 ? L"64" : L"32";
     switch (outcome.kind) {
     case HostOutcome::Kind::CannotStart:
-        return {-2, Text(IDS_WHY_NO_HOST, {bits, platform::SystemMessage(outcome.error, host.Executable()),
-                                             std::to_wstring(outcome.error)})};
-    case HostOutcome::Kind::NotReady: return {-2, Text(IDS_WHY_HOST_NOT_READY, {bits, std::to_wstring(outcome.exitCode)})};
+        return Refused(kLoadFailed, Text(IDS_WHY_NO_HOST, {bits, platform::SystemMessage(outcome.error, host.Executable()),
+                                                          std::to_wstring(outcome.error)}));
+    case HostOutcome::Kind::NotReady: return Refused(kLoadFailed, Text(IDS_WHY_HOST_NOT_READY, {bits, std::to_wstring(outcome.exitCode)}));
     case HostOutcome::Kind::Crashed: {
         std::wstring lines = outcome.module.empty()
                                  ? Text(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})
                                  : Text(IDS_WHY_CRASHED_AT, {Hex(outcome.exitCode, 8), outcome.module, Hex(outcome.offset, 1)});
-        for (const std::wstring& line : CrashFindings(path, facts, outcome.exitCode, outcome.delayedDll, outcome.delayedFunction))
+        for (const std::wstring& line : CrashFindings(request.text, server, outcome.exitCode, outcome.delayedDll, outcome.delayedFunction))
             lines += CrLf + line;
         return {std::nullopt, lines};
     }
@@ -152,19 +192,31 @@ frmMirdal::FileOutcome frmMirdal::RegisterFile(host_protocol::Operation operatio
         return {std::nullopt, Text(IDS_WHY_TIMEOUT, {std::to_wstring((RegistrationHost::Timeout() + 999) / 1000)})};
     case HostOutcome::Kind::Answered: break;
     }
-    if (outcome.code != host_protocol::kLoadFailed)
-        return {outcome.code, L"", std::move(outcome.payload), outcome.keys, outcome.values, outcome.journalError};
-    return {host_protocol::kLoadFailed, WhyLoadFailed(path, facts, outcome.error), L"", 0, 0, outcome.journalError};
+    FileOutcome result{outcome.code};
+    result.journal.error = outcome.journalError;
+    if (outcome.code == kLoadFailed) {
+        result.why = WhyLoadFailed(request.text, server, outcome.error);
+        return result;
+    }
+    switch (host_protocol::PayloadOf(request.operation)) {
+    case host_protocol::Payload::RegText: result.capture = {std::move(outcome.payload), outcome.keys, outcome.values}; break;
+    case host_protocol::Payload::JournalEntry:
+        result.journal = {std::move(outcome.payload), outcome.keys, outcome.journalError};
+        break;
+    case host_protocol::Payload::UndoFindings: result.undo = UndoResultOf(outcome.payload, outcome.keys); break;
+    case host_protocol::Payload::Nothing: break;
+    }
+    return result;
 }
 
 // Writes the file's entry where the window keeps the journal; a journal that cannot be written never
 // stops the run nor hides its outcome: the line after the outcome says so, and the next file tries again.
 std::wstring frmMirdal::JournalLine(RunJournal& journal, const FileOutcome& outcome, bool windowWrites) const
 {
-    DWORD error = outcome.journalError;
-    if (windowWrites && !outcome.captured.empty())
+    DWORD error = outcome.journal.error;
+    if (windowWrites && !outcome.journal.entryText.empty())
         try {
-            journal.Append(outcome.captured);
+            journal.Append(outcome.journal.entryText);
         } catch (const platform::Failure& failure) {
             error = failure.Code();
         }
@@ -173,8 +225,8 @@ std::wstring frmMirdal::JournalLine(RunJournal& journal, const FileOutcome& outc
     return CrLf + Text(IDS_LOG_JOURNAL_FAILED, {platform::SystemMessage(error)});
 }
 
-frmMirdal::FileOutcome frmMirdal::RegisterWatched(host_protocol::Operation operation, const std::wstring& path, LogWriter& log,
-                                                  const std::function<void()>& pump, bool elevated, const std::wstring& journal)
+FileOutcome frmMirdal::RegisterWatched(host_protocol::Operation operation, const std::wstring& path, LogWriter& log,
+                                        const std::function<void()>& pump, bool elevated, const std::wstring& journal)
 {
     ServerWindowWatch watch([&](const std::wstring& title) {
         log.Append(Text(IDS_LOG_SERVER_WINDOW, {BidiIsolated(title)}) + CrLf);
@@ -186,7 +238,7 @@ frmMirdal::FileOutcome frmMirdal::RegisterWatched(host_protocol::Operation opera
         if (hosts_)
             watch.Look(hosts_->CallingProcessId());
     };
-    return RegisterFile(operation, path, watching, std::nullopt, elevated, journal);
+    return RegisterFile(operation, path, watching, elevated, journal);
 }
 
 std::wstring frmMirdal::OutcomeLines(const FileOutcome& outcome) const
@@ -257,8 +309,8 @@ void frmMirdal::RunRegistration(bool o_Register, RegistrationTarget target, cons
             if (adviseRights && outcome.code && IsAccessDenied(static_cast<std::uint32_t>(*outcome.code)))
                 lines += CrLf + Text(IDS_WHY_NEEDS_ADMIN);
             if (target == RegistrationTarget::RegFile && outcome.code == 0) {
-                lines += CrLf + Text(IDS_LOG_CAPTURED, {std::to_wstring(outcome.keys), std::to_wstring(outcome.values)});
-                captured += outcome.captured;
+                lines += CrLf + Text(IDS_LOG_CAPTURED, {std::to_wstring(outcome.capture.keys), std::to_wstring(outcome.capture.values)});
+                captured += outcome.capture.regText;
             }
             if (journal)
                 lines += JournalLine(*journal, outcome, hostJournal.empty());

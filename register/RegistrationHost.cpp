@@ -192,8 +192,7 @@ void RegistrationHost::End()
     event_.reset();
 }
 
-HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& path, const std::function<void()>& pump,
-                                   const std::wstring& journal)
+HostOutcome RegistrationHost::Call(const HostRequest& request, const std::function<void()>& pump)
 {
     const bool starting = !process_;
     if (starting) {
@@ -207,8 +206,9 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
     }
     // Everything a pending transfer may write into lives outside the try block: a failure thrown while
     // waiting cancels the transfer before these go.
-    std::vector<std::uint8_t> request =
-        hp::EncodeRequest(operation, std::u16string(path.begin(), path.end()), std::u16string(journal.begin(), journal.end()));
+    std::vector<std::uint8_t> encoded =
+        hp::EncodeRequest(request.operation, std::u16string(request.text.begin(), request.text.end()),
+                          std::u16string(request.journal.begin(), request.journal.end()));
     std::uint8_t header[hp::kReplyHeaderBytes] = {};
     std::vector<std::uint8_t> payload;
     const ULONGLONG deadline = ::GetTickCount64() + timeout;
@@ -217,7 +217,7 @@ HostOutcome RegistrationHost::Call(hp::Operation operation, const std::wstring& 
             if (Wait ready = AwaitReady(deadline, pump); ready != Wait::Done)
                 return NotReady(ready);
         }
-        Wait wait = Transfer(false, request.data(), request.size(), deadline, pump);
+        Wait wait = Transfer(false, encoded.data(), encoded.size(), deadline, pump);
         if (wait == Wait::Done) {
             // The host works on the file now: the window answers meanwhile, not between two files.
             pump();

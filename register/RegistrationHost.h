@@ -9,6 +9,13 @@
 #include <string>
 #include <vector>
 
+// What a host is asked: the operation and its two texts, as host_protocol::Operation tells them.
+struct HostRequest {
+    host_protocol::Operation operation;
+    std::wstring text;    // a server's path, a journal entry's text, a view and key, or a stored run's file name
+    std::wstring journal; // where a journaled call's entry goes, or the number of a stored run's entry
+};
+
 struct HostOutcome {
     enum class Kind {
         Answered,     // the library's code is in code
@@ -43,8 +50,7 @@ public:
     // While waiting, pump is called whenever the thread has messages to process, and about once a second.
     // Throws platform::Failure when the host answers that its Pemrix32.DLL cannot be loaded, or that
     // it could not redirect or capture the registry.
-    HostOutcome Call(host_protocol::Operation operation, const std::wstring& path, const std::function<void()>& pump,
-                     const std::wstring& journal = {});
+    HostOutcome Call(const HostRequest& request, const std::function<void()>& pump);
     bool Running() const { return static_cast<bool>(process_); }
     const std::wstring& Executable() const { return executable_; }
     // A file's request or answer is on its way: the window's run, which never asks twice at once, waits on it.

@@ -8,6 +8,7 @@
 #include "platform/pure/PathText.h"
 #include "register/LogWriter.h"
 #include "register/RunJournal.h"
+#include "register/RegistrationHost.h"
 #include "register/SelectedRowRun.h"
 #include "register/pure/BidiIsolation.h"
 
@@ -128,16 +129,14 @@ bool frmMirdal::UndoLines(const FileOutcome& outcome, std::wstring& lines, size_
         lines = OutcomeLines(outcome) + CrLf;
         return false;
     }
-    bool refused = false;
-    for (size_t start = 0, end; (end = outcome.captured.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
-        const bool refusal = outcome.captured[start] == L'R';
-        refused = refused || refusal;
-        kept += refusal ? 0 : 1;
-        lines += Text(refusal ? IDS_LOG_NOT_AS_ADMIN : IDS_LOG_KEPT) + outcome.captured.substr(start + 1, end - start - 1) + CrLf;
-    }
+    for (const std::wstring& key : outcome.undo.kept)
+        lines += Text(IDS_LOG_KEPT) + key + CrLf;
+    for (const std::wstring& key : outcome.undo.refused)
+        lines += Text(IDS_LOG_NOT_AS_ADMIN) + key + CrLf;
+    kept += outcome.undo.kept.size();
     if (lines.empty())
-        lines = Text(outcome.keys == 0 ? IDS_LOG_NO_CHANGES : IDS_LOG_UNDONE) + CrLf;
-    return !refused;
+        lines = Text(outcome.undo.changes == 0 ? IDS_LOG_NO_CHANGES : IDS_LOG_UNDONE) + CrLf;
+    return outcome.undo.refused.empty();
 }
 
 void frmMirdal::UndoRegistration()
@@ -162,8 +161,7 @@ void frmMirdal::UndoRegistration()
         unsigned refusal = 0;
         try {
             refusal = Claim(stored, claim, [&] {
-                return RegisterFile(host_protocol::Operation::ClaimStored, platform::FileNameOf(stored.path), Pump, sizeof(void*) == 8,
-                                    elevated)
+                return CallHost({host_protocol::Operation::ClaimStored, platform::FileNameOf(stored.path)}, sizeof(void*) == 8, elevated, Pump)
                     .code;
             });
         } catch (const ElevationDeclined&) {
@@ -190,8 +188,8 @@ void frmMirdal::UndoClaimed(const StoredRun& stored, const JournalRun& run, std:
             const size_t index = static_cast<size_t>(&entry - run.entries.data());
             log.Append(BidiIsolated(entry.file) + Text(UndoLineOf(run.kind)) + CrLf);
             FileOutcome outcome = stored.administrators
-                                      ? RegisterFile(host_protocol::Operation::UndoStored, name, pump.WhileWaiting(), entry.view == 64, elevated, std::to_wstring(index))
-                                      : RegisterFile(host_protocol::Operation::Undo, JournalEntryText(entry), pump.WhileWaiting(), entry.view == 64);
+                                      ? CallHost({host_protocol::Operation::UndoStored, name, std::to_wstring(index)}, entry.view == 64, elevated, pump.WhileWaiting())
+                                      : CallHost({host_protocol::Operation::Undo, JournalEntryText(entry)}, entry.view == 64, false, pump.WhileWaiting());
             std::wstring lines;
             complete = UndoLines(outcome, lines, kept) && complete;
             log.Append(lines + CrLf);
@@ -207,14 +205,14 @@ void frmMirdal::UndoClaimed(const StoredRun& stored, const JournalRun& run, std:
             return;
         if (claim)
             claim->MarkUndone();
-        else if (FileOutcome done = RegisterFile(host_protocol::Operation::MarkStoredUndone, name, pump.WhileWaiting(), x64, elevated); done.code != 0)
+        else if (FileOutcome done = CallHost({host_protocol::Operation::MarkStoredUndone, name}, x64, elevated, pump.WhileWaiting()); done.code != 0)
             platform::ThrowFailure(ERROR_WRITE_FAULT);
         marked = true;
     }, [] {});
     // The host lets the run go for the next undo, of this window or another.
     if (stored.administrators && !marked)
         try {
-            RegisterFile(host_protocol::Operation::ReleaseStored, name, Pump, x64, elevated);
+            CallHost({host_protocol::Operation::ReleaseStored, name}, x64, elevated, Pump);
         } catch (const platform::Failure&) {
         } catch (const ElevationDeclined&) {
         }

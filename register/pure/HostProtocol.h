@@ -62,6 +62,23 @@ enum class Operation : std::uint32_t {
 
 inline constexpr std::int32_t kRunAlreadyUndone = 1;
 
+// What a reply's payload holds after the operation.
+enum class Payload { Nothing, RegText, JournalEntry, UndoFindings };
+inline Payload PayloadOf(Operation operation)
+{
+    switch (operation) {
+    case Operation::Capture: return Payload::RegText;
+    case Operation::JournalRegister:
+    case Operation::JournalUnregister:
+    case Operation::JournalRegisterPerUser:
+    case Operation::JournalUnregisterPerUser:
+    case Operation::DeleteKeyJournaled: return Payload::JournalEntry;
+    case Operation::Undo:
+    case Operation::UndoStored: return Payload::UndoFindings;
+    default: return Payload::Nothing;
+    }
+}
+
 // The journaled form of a registration or unregistration; any other operation as it is.
 inline Operation Journaled(Operation operation)
 {

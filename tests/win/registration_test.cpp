@@ -47,7 +47,7 @@ const bool kHostChild = [] {
     if (!::GetEnvironmentVariableW(L"MIRDAL_HOST_CHILD", idFile, MAX_PATH))
         return false;
     RegistrationHost host(platform::ExecutableFolder() + L"MirdalHost.exe");
-    host.Call(host_protocol::Operation::Register, FixturePath(fixtures::kFixtureHang), [&] {
+    host.Call({host_protocol::Operation::Register, FixturePath(fixtures::kFixtureHang)}, [&] {
         const std::string id = std::to_string(host.ProcessId());
         DWORD written = 0;
         ::WriteFile(platform::UniqueFile(::CreateFileW(idFile, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)).get(), id.data(),
