@@ -44,6 +44,47 @@ bool frmMirdal::StartRun(const std::function<void()>& run)
     return true;
 }
 
+void frmMirdal::SetRunState(RunState state)
+{
+    runState = state;
+    const bool idle = state == RunState::Idle;
+    if (state == RunState::Finished) {
+        cmdClose.Enable(true);
+        runCursor_.reset();
+        return;
+    }
+    if (idle) {
+        tlbMirdal.Enable(true);
+        EnableCoveredPanes(true);
+        picRes.Show(false);
+    } else {
+        runCursor_.emplace();
+        txtRes.Clear();
+        // In front of everything, the toolbar and status bar included, so that "close" can be reached;
+        // painted with the run's first events, while the host works on the first file, not before it.
+        ::SetWindowPos(picRes.Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOREDRAW);
+        ::RedrawWindow(picRes.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        cmdClose.Enable(false);
+        // Batch writing leaves the toolbar as it was; its buttons then refuse to start another run.
+        if (state == RunState::Running)
+            tlbMirdal.Enable(false);
+    }
+    mnuMain.EnablePosition(FileMenuPosition, idle);
+    mnuMain.EnablePosition(ViewMenuPosition, idle);
+    platform::Window(hwnd_).RedrawMenuBar();
+    if (!idle) {
+        // What the panel covers takes no keys or clicks meanwhile: they go to the log, which can be read and scrolled.
+        EnableCoveredPanes(false);
+        txtRes.Focus();
+        return;
+    }
+    // The hidden panel took the focus with it: it goes back where it was before the run.
+    HWND focus = focusBeforeRun_;
+    if (!focus || !::IsWindow(focus) || !::IsWindowVisible(focus) || !::IsWindowEnabled(focus))
+        focus = lsvFile.Hwnd();
+    ::SetFocus(focus);
+}
+
 void frmMirdal::mnuFile_Click()
 {
     UpdateCommandState();

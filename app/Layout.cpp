@@ -96,21 +96,7 @@ void frmMirdal::picRes_Resize()
         MoveTwips(txtRes, c.log.left, c.log.top, c.log.width, c.log.height);
 }
 
-void frmMirdal::cmdClose_Click()
-{
-    tlbMirdal.Enable(true);
-    EnableCoveredPanes(true);
-    picRes.Show(false);
-    mnuMain.EnablePosition(FileMenuPosition, true);
-    mnuMain.EnablePosition(ViewMenuPosition, true);
-    platform::Window(hwnd_).RedrawMenuBar();
-    runState = RunState::Idle;
-    // The hidden panel took the focus with it: it goes back where it was before the run.
-    HWND focus = focusBeforeRun_;
-    if (!focus || !::IsWindow(focus) || !::IsWindowVisible(focus) || !::IsWindowEnabled(focus))
-        focus = lsvFile.Hwnd();
-    ::SetFocus(focus);
-}
+void frmMirdal::cmdClose_Click() { SetRunState(RunState::Idle); }
 
 void frmMirdal::OnDpiChanged(const RECT& suggested)
 {

@@ -8,6 +8,7 @@
 #include "platform/ToolBar.h"
 #include "platform/TreeView.h"
 #include "platform/UniqueHandle.h"
+#include "platform/WaitCursor.h"
 #include "browse/pure/FileRows.h"
 #include "browse/pure/FolderNodes.h"
 #include "register/FileOutcome.h"
@@ -116,9 +117,6 @@ public:
     // .reg file, while the registry stays as it was; or the registry itself through hosts with
     // administrator rights, when the window has none.
     enum class RegistrationTarget { Registry, CurrentUser, RegFile, Administrator };
-    void BeginReport();
-    // The run's end: the panel's close button is enabled and the run is Finished.
-    void EndReport();
     // The tree and both lists, which the result panel covers while it is up.
     void EnableCoveredPanes(bool enabled);
     void RunRegistration(bool o_Register, RegistrationTarget target = RegistrationTarget::Registry,
@@ -152,11 +150,15 @@ public:
     // Window-level state.
     platform::ToolButton btnReg, btnUnreg, btnRegRead, btnRegBat, btnView;
     platform::StatusPanel pnlFCount, pnlPath;
-    // A run or batch writing: Running while it goes, Finished while its panel stays up, Idle once
+    // A run: Running (or WritingBatchFiles) while it goes, Finished while its panel stays up, Idle once
     // "閉じる" hid it. The only record of it: the menus, the toolbar and the commands read this.
-    enum class RunState { Idle, Running, Finished };
+    enum class RunState { Idle, Running, WritingBatchFiles, Finished };
     RunState runState = RunState::Idle;
     bool IsBusy() const { return runState != RunState::Idle; }
+    // The state with all that goes with it: the result panel and its button, the menus, the toolbar,
+    // the panes the panel covers, the focus and the pointer (app/Commands.cpp).
+    void SetRunState(RunState state);
+    std::optional<platform::WaitCursor> runCursor_;
 
     // Positions of the top-level menus in the menu bar.
     static constexpr int FileMenuPosition = 0, RegistryMenuPosition = 1, ViewMenuPosition = 2;

@@ -80,7 +80,7 @@ void frmMirdal::CreateBatchFiles()
     std::wstring unregistrationPath = UnregistrationPath(answer->path, answer->fileNameLength);
 
     const std::vector<FileRow> files = SelectedFiles();
-    BeginReport();
+    SetRunState(RunState::WritingBatchFiles);
     LogWriter log(txtRes);
     RunPump pump(log);
     auto run = [&] {
@@ -108,5 +108,5 @@ void frmMirdal::CreateBatchFiles()
         log.Append(Text(IDS_LOG_BATCH_DONE));
     };
     RunToFinalSteps(log, run, [&](const platform::Failure& failure) { ReportFailure(failure.Code(), failure.Description()); },
-                    [&] { EndReport(); });
+                    [&] { SetRunState(RunState::Finished); });
 }

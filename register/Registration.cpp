@@ -57,29 +57,6 @@ RunFlavour Flavour(bool o_Register, frmMirdal::RegistrationTarget target)
 
 void frmMirdal::PartDeleter::operator()(RegistrationHosts* hosts) const noexcept { delete hosts; }
 
-void frmMirdal::BeginReport()
-{
-    runState = RunState::Running;
-    txtRes.Clear();
-    // In front of everything, the toolbar and status bar included, so that "close" can be reached;
-    // painted with the run's first events, while the host works on the first file, not before it.
-    ::SetWindowPos(picRes.Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOREDRAW);
-    ::RedrawWindow(picRes.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    cmdClose.Enable(false);
-    mnuMain.EnablePosition(FileMenuPosition, false);
-    mnuMain.EnablePosition(ViewMenuPosition, false);
-    platform::Window(hwnd_).RedrawMenuBar();
-    // What the panel covers takes no keys or clicks meanwhile: they go to the log, which can be read and scrolled.
-    EnableCoveredPanes(false);
-    txtRes.Focus();
-}
-
-void frmMirdal::EndReport()
-{
-    cmdClose.Enable(true);
-    runState = RunState::Finished;
-}
-
 void frmMirdal::EnableCoveredPanes(bool enabled)
 {
     for (HWND pane : {trvDir.Hwnd(), lsvFile.Hwnd(), lsvReg.Hwnd()})
@@ -253,8 +230,7 @@ std::wstring frmMirdal::OutcomeLines(const FileOutcome& outcome) const
 void frmMirdal::RunInPanel(const std::function<void(LogWriter&, RunPump&)>& work,
                            const std::function<void()>& finalSteps)
 {
-    BeginReport();
-    tlbMirdal.Enable(false);
+    SetRunState(RunState::Running);
     LogWriter log(txtRes);
     auto run = [&] {
         platform::ThrowIfFalse(::SetCurrentDirectoryW(platform::ExecutableFolder().c_str()));
@@ -272,7 +248,7 @@ void frmMirdal::RunInPanel(const std::function<void(LogWriter&, RunPump&)>& work
         if (libraryScan_)
             libraryScan_->Invalidate();
         lsvReg.DeleteAllItems();
-        EndReport();
+        SetRunState(RunState::Finished);
     });
 }
 

@@ -3,7 +3,6 @@
 #include "app/frmMirdal.h"
 #include "app/resource.h"
 #include "platform/FileSystem.h"
-#include "platform/WaitCursor.h"
 #include "register/pure/BidiIsolation.h"
 
 std::vector<FileRow> frmMirdal::SelectedFiles() const
@@ -38,7 +37,6 @@ void RunToFinalSteps(LogWriter& log, const std::function<void()>& work,
                      const std::function<void(const platform::Failure&)>& report, const std::function<void()>& finalSteps)
 {
     try {
-        platform::WaitCursor wait;
         work();
         log.Flush();
     } catch (...) {

@@ -78,8 +78,8 @@ std::wstring DeclinedLines(const ElevationDeclined& declined);
 // its line end; nothing while it is there.
 std::optional<std::wstring> GoneFileLine(const std::wstring& path);
 
-// The work under the hourglass; whatever it throws, the log is flushed first, so that the line of the
-// file that failed stands in it, and the failure is reported. The final steps run either way.
+// The work; whatever it throws, the log is flushed first, so that the line of the file that failed
+// stands in it, and the failure is reported. The final steps run either way.
 void RunToFinalSteps(LogWriter& log, const std::function<void()>& work,
                      const std::function<void(const platform::Failure&)>& report, const std::function<void()>& finalSteps);
 

@@ -94,7 +94,7 @@ TEST_F(WindowTest, PanesKeepTheirProportionsAndTheResultPanelLiesOverEverythingW
     EXPECT_EQ(Place(window->lsvReg), "174,191 349x151");
     EXPECT_EQ(Place(window->stbMirdal), "0,342 523x26");
 
-    window->BeginReport();
+    window->SetRunState(frmMirdal::RunState::Running);
     Pump();
     EXPECT_EQ(::GetWindow(window->Hwnd(), GW_CHILD), window->picRes.Hwnd()) << "first in z-order";
     EXPECT_EQ(Place(window->picRes), "0,4 523x342");
