@@ -74,10 +74,10 @@ std::optional<std::wstring> FileTipText(const std::wstring& path, const std::fun
                 return std::nullopt;
             facts.missingDlls = MissingDependencies(path, *image);
             for (std::wstring& dll : facts.missingDlls)
-                dll = MissingDllText(dll, image->machine);
+                dll = MissingDllText(dll, image->machine, LoadText);
             if (!wanted())
                 return std::nullopt;
-            facts.findings = DependencyFindings(path, *image);
+            facts.findings = DependencyFindings(path, *image, LoadText);
         }
     }
     return ComposeFileTip(facts, [](unsigned id) { return Text(id); });

@@ -111,7 +111,7 @@ std::variant<FileOutcome, HostChoice> ChooseHost(const std::wstring& path)
     case HostRoute::X64OnX86Windows: return Refused(kLoadFailed, Text(IDS_WHY_X64_ON_X86));
     default: break;
     }
-    if (std::optional<LoadRefusal> refusal = RefuseBeforeLoad(path, *facts))
+    if (std::optional<LoadRefusal> refusal = RefuseBeforeLoad(path, *facts, LoadText))
         return Refused(refusal->code, std::move(refusal->why));
     return HostChoice{route == HostRoute::X64Host, std::move(facts)};
 }
@@ -160,7 +160,8 @@ FileOutcome frmMirdal::CallHost(const HostRequest& request, bool x64, bool eleva
         std::wstring lines = outcome.module.empty()
                                  ? Text(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})
                                  : Text(IDS_WHY_CRASHED_AT, {Hex(outcome.exitCode, 8), outcome.module, Hex(outcome.offset, 1)});
-        for (const std::wstring& line : CrashFindings(request.text, server, outcome.exitCode, outcome.delayedDll, outcome.delayedFunction))
+        for (const std::wstring& line : CrashFindings(request.text, server, outcome.exitCode, outcome.delayedDll,
+                                                      outcome.delayedFunction, LoadText))
             lines += CrLf + line;
         return {std::nullopt, lines};
     }
@@ -172,7 +173,7 @@ FileOutcome frmMirdal::CallHost(const HostRequest& request, bool x64, bool eleva
     FileOutcome result{outcome.code};
     result.journal.error = outcome.journalError;
     if (outcome.code == kLoadFailed) {
-        result.why = WhyLoadFailed(request.text, server, outcome.error);
+        result.why = WhyLoadFailed(request.text, server, outcome.error, LoadText);
         return result;
     }
     switch (host_protocol::PayloadOf(request.operation)) {
