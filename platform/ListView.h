@@ -2,6 +2,8 @@
 // Thin wrapper over a list-view control's messages.
 #include "platform/Window.h"
 #include <commctrl.h>
+#include <initializer_list>
+#include <utility>
 
 namespace platform {
 
@@ -26,6 +28,15 @@ public:
         column.pszText = const_cast<wchar_t*>(header.c_str());
         column.iSubItem = index;
         Send(LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+    }
+    // Left-aligned columns that share the list's width, each header with its percentage of it.
+    void AddSharingColumns(std::initializer_list<std::pair<std::wstring, int>> columns) const
+    {
+        RECT area{};
+        ::GetClientRect(hwnd_, &area);
+        int index = 0;
+        for (const auto& [header, percent] : columns)
+            AddColumn(index++, header, (area.right - area.left) * percent / 100, LVCFMT_LEFT);
     }
     int ColumnCount() const { return static_cast<int>(Header_GetItemCount(ListView_GetHeader(hwnd_))); }
     int ColumnWidth(int index) const { return static_cast<int>(Send(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(index))); }

@@ -4,7 +4,6 @@
 #include "register/RegistrationHost.h"
 #include "platform/Elevation.h"
 #include "register/HostProcess.h"
-#include <algorithm>
 
 DWORD RegistrationHost::StartElevated(const std::function<void()>& pump)
 {
@@ -12,14 +11,8 @@ DWORD RegistrationHost::StartElevated(const std::function<void()>& pump)
     if (DWORD error = security.Build())
         return error;
     const std::wstring name = NewPipeName();
-    pipe_.reset(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 65536,
-                                   65536, 0, security.Attributes()));
-    if (!pipe_)
-        return ::GetLastError();
-    event_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!event_)
-        return ::GetLastError();
+    if (DWORD error = CreatePipe(name, security.Attributes()))
+        return error;
     if (DWORD error = platform::CurrentElevation().StartElevated(owner_, executable_, L"--connect " + name, process_))
         return error;
     // Started running, it can only join the job afterwards; a window without rights over the elevated
@@ -48,26 +41,14 @@ DWORD RegistrationHost::AwaitConnection(const std::function<void()>& pump)
             return error;
     }
     pending_ = true;
-    const ULONGLONG deadline = ::GetTickCount64() + Timeout();
-    for (;;) {
-        ULONGLONG now = ::GetTickCount64();
-        if (now >= deadline)
-            return ERROR_TIMEOUT;
-        HANDLE handles[] = {event_.get(), process_.get()};
-        DWORD left = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1));
-        DWORD woken = ::MsgWaitForMultipleObjectsEx(2, handles, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woken == WAIT_OBJECT_0 + 2) {
-            pump();
-        } else if (woken == WAIT_OBJECT_0) {
-            pending_ = false;
-            DWORD ignored = 0;
-            return ::GetOverlappedResult(pipe_.get(), &overlapped_, &ignored, FALSE) ? ERROR_SUCCESS : ::GetLastError();
-        } else if (woken == WAIT_OBJECT_0 + 1) {
-            DWORD exitCode = ERROR_BROKEN_PIPE;
-            ::GetExitCodeProcess(process_.get(), &exitCode);
-            return exitCode != ERROR_SUCCESS ? exitCode : ERROR_BROKEN_PIPE;
-        } else if (woken == WAIT_FAILED) {
-            return ::GetLastError();
-        }
-    }
+    const Pending pending = AwaitPending(::GetTickCount64() + Timeout(), pump);
+    if (pending.wait == Wait::Done)
+        return ERROR_SUCCESS;
+    if (pending.wait == Wait::TimedOut)
+        return ERROR_TIMEOUT;
+    DWORD exitCode = STILL_ACTIVE;
+    ::GetExitCodeProcess(process_.get(), &exitCode);
+    if (exitCode == STILL_ACTIVE)
+        return pending.error;
+    return exitCode != ERROR_SUCCESS ? exitCode : ERROR_BROKEN_PIPE;
 }

@@ -41,17 +41,22 @@ void RegistrationHost::SetTimeout(DWORD milliseconds) { timeout = milliseconds; 
 
 DWORD RegistrationHost::Timeout() { return timeout; }
 
-DWORD RegistrationHost::Start()
+DWORD RegistrationHost::CreatePipe(const std::wstring& name, SECURITY_ATTRIBUTES* security)
 {
-    const std::wstring name = NewPipeName();
     pipe_.reset(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
                                    PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 65536,
-                                   65536, 0, nullptr));
+                                   65536, 0, security));
     if (!pipe_)
         return ::GetLastError();
     event_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!event_)
-        return ::GetLastError();
+    return event_ ? ERROR_SUCCESS : ::GetLastError();
+}
+
+DWORD RegistrationHost::Start()
+{
+    const std::wstring name = NewPipeName();
+    if (DWORD error = CreatePipe(name, nullptr))
+        return error;
     // The host's end is the only handle it inherits that matters; it closes here once the host has it,
     // so that the pipe breaks when the host goes.
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
@@ -82,6 +87,38 @@ DWORD RegistrationHost::Start()
     return ERROR_SUCCESS;
 }
 
+RegistrationHost::Pending RegistrationHost::AwaitPending(ULONGLONG deadline, const std::function<void()>& pump)
+{
+    Pending pending;
+    for (;;) {
+        if (::GetOverlappedResult(pipe_.get(), &overlapped_, &pending.moved, FALSE)) {
+            pending_ = false;
+            return pending;
+        }
+        if ((pending.error = ::GetLastError()) != ERROR_IO_INCOMPLETE) {
+            pending_ = false;
+            pending.wait = Wait::HostGone;
+            return pending;
+        }
+        ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) {
+            pending.wait = Wait::TimedOut;
+            return pending;
+        }
+        HANDLE handles[] = {event_.get(), process_.get()};
+        DWORD left = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 1000));
+        DWORD woken = ::MsgWaitForMultipleObjectsEx(2, handles, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0 + 2 || woken == WAIT_TIMEOUT) {
+            pump();
+        } else if (woken == WAIT_OBJECT_0 + 1 && !::GetOverlappedResult(pipe_.get(), &overlapped_, &pending.moved, FALSE)) {
+            // A process the server started may still hold the pipe open.
+            pending.error = ::GetLastError();
+            pending.wait = Wait::HostGone;
+            return pending;
+        }
+    }
+}
+
 RegistrationHost::Wait RegistrationHost::Transfer(bool reading, std::uint8_t* data, size_t bytes, ULONGLONG deadline,
                                                   const std::function<void()>& pump)
 {
@@ -95,28 +132,13 @@ RegistrationHost::Wait RegistrationHost::Transfer(bool reading, std::uint8_t* da
         if (!started && ::GetLastError() != ERROR_IO_PENDING)
             return Wait::HostGone;
         pending_ = true;
-        DWORD moved = 0;
-        while (!::GetOverlappedResult(pipe_.get(), &overlapped_, &moved, FALSE)) {
-            if (::GetLastError() != ERROR_IO_INCOMPLETE) {
-                pending_ = false;
-                return Wait::HostGone;
-            }
-            ULONGLONG now = ::GetTickCount64();
-            if (now >= deadline)
-                return Wait::TimedOut;
-            HANDLE handles[] = {event_.get(), process_.get()};
-            DWORD left = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 1000));
-            DWORD woken = ::MsgWaitForMultipleObjectsEx(2, handles, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            if (woken == WAIT_OBJECT_0 + 2 || woken == WAIT_TIMEOUT)
-                pump();
-            else if (woken == WAIT_OBJECT_0 + 1 && !::GetOverlappedResult(pipe_.get(), &overlapped_, &moved, FALSE))
-                return Wait::HostGone; // A process the server started may still hold the pipe open.
-        }
-        pending_ = false;
-        if (moved == 0)
+        Pending pending = AwaitPending(deadline, pump);
+        if (pending.wait != Wait::Done)
+            return pending.wait;
+        if (pending.moved == 0)
             return Wait::HostGone;
-        data += moved;
-        bytes -= moved;
+        data += pending.moved;
+        bytes -= pending.moved;
     }
     return Wait::Done;
 }

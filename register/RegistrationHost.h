@@ -65,6 +65,15 @@ public:
 
 private:
     enum class Wait { Done, HostGone, TimedOut };
+    // How the pending transfer or connection ended; error: the system's, when it failed.
+    struct Pending {
+        Wait wait = Wait::Done;
+        DWORD moved = 0, error = 0;
+    };
+    // The pipe, and the event its transfers signal; `security`, the pipe's, or the default.
+    DWORD CreatePipe(const std::wstring& name, SECURITY_ATTRIBUTES* security);
+    // Waits while the window answers until the pending transfer or connection is done, the host ends or the deadline passes.
+    Pending AwaitPending(ULONGLONG deadline, const std::function<void()>& pump);
     DWORD Start();
     DWORD StartElevated(const std::function<void()>& pump);
     DWORD AwaitConnection(const std::function<void()>& pump);

@@ -63,12 +63,8 @@ std::wstring Joined(const std::vector<std::wstring>& texts)
 void FillRunList(const platform::ListView& list, const std::vector<StoredRun>& runs)
 {
     list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
-    RECT area{};
-    ::GetClientRect(list.Hwnd(), &area);
-    const int width = area.right - area.left;
-    const int widths[] = {width * 24 / 100, width * 20 / 100, width * 12 / 100, width * 40 / 100};
-    for (int column = 0; column < 4; ++column)
-        list.AddColumn(column, Text(IDS_UNDO_COL_TIME + static_cast<unsigned>(column)), widths[column], LVCFMT_LEFT);
+    list.AddSharingColumns({{Text(IDS_UNDO_COL_TIME), 24}, {Text(IDS_UNDO_COL_TIME + 1), 20}, {Text(IDS_UNDO_COL_TIME + 2), 12},
+                            {Text(IDS_UNDO_COL_TIME + 3), 40}});
     for (const StoredRun& stored : runs) {
         if (!stored.run) {
             int row = list.AddItem(platform::FileNameOf(stored.path), -1);

@@ -59,12 +59,8 @@ platform::ListView List(HWND dialog) { return platform::ListView(::GetDlgItem(di
 void AddColumns(const platform::ListView& list)
 {
     list.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES);
-    RECT area{};
-    ::GetClientRect(list.Hwnd(), &area);
-    const int width = area.right - area.left;
-    const int widths[] = {width * 16 / 100, width * 50 / 100, width * 24 / 100, width * 8 / 100};
-    for (int column = 0; column < 4; ++column)
-        list.AddColumn(column, Text(IDS_BROKEN_COL_KIND + static_cast<unsigned>(column)), widths[column], LVCFMT_LEFT);
+    list.AddSharingColumns({{Text(IDS_BROKEN_COL_KIND), 16}, {Text(IDS_BROKEN_COL_KIND + 1), 50}, {Text(IDS_BROKEN_COL_KIND + 2), 24},
+                            {Text(IDS_BROKEN_COL_KIND + 3), 8}});
 }
 
 // The rows found since the last message, and the line below the list.

@@ -41,30 +41,18 @@ std::wstring Quoted(const std::wstring& text)
 // Reads a quoted text at `at`, which moves past it.
 std::optional<std::wstring> Unquoted(const std::wstring& line, size_t& at)
 {
-    if (at >= line.size() || line[at] != L'"')
-        return std::nullopt;
-    std::wstring text;
-    for (++at; at < line.size(); ++at) {
-        wchar_t c = line[at];
-        if (c == L'"') {
-            ++at;
-            return text;
-        }
-        if (c != L'%') {
-            text += c;
-            continue;
-        }
+    return UnquotedWith(line, at, L'%', [](const std::wstring& text, size_t& escape, std::wstring& out) {
         unsigned unit = 0;
         for (int i = 1; i <= 4; ++i) {
-            int digit = at + i < line.size() ? HexDigit(line[at + i]) : -1;
+            int digit = escape + i < text.size() ? HexDigit(text[escape + i]) : -1;
             if (digit < 0)
-                return std::nullopt;
+                return false;
             unit = unit * 16 + static_cast<unsigned>(digit);
         }
-        text += static_cast<wchar_t>(unit);
-        at += 4;
-    }
-    return std::nullopt;
+        out += static_cast<wchar_t>(unit);
+        escape += 4;
+        return true;
+    });
 }
 
 std::wstring HexWord(std::uint32_t word)

@@ -133,10 +133,7 @@ int HexDigit(wchar_t c)
     return -1;
 }
 
-namespace {
-
-// A quoted text starting at `at`, with "\\" and "\"" undone; `at` moves past the closing quote.
-std::optional<std::wstring> Unquoted(const std::wstring& line, size_t& at)
+std::optional<std::wstring> UnquotedWith(const std::wstring& line, size_t& at, wchar_t escape, const Unescape& unescape)
 {
     if (at >= line.size() || line[at] != L'"')
         return std::nullopt;
@@ -147,11 +144,25 @@ std::optional<std::wstring> Unquoted(const std::wstring& line, size_t& at)
             ++at;
             return text;
         }
-        if (c == L'\\' && ++at >= line.size())
+        if (c != escape)
+            text += c;
+        else if (!unescape(line, at, text))
             return std::nullopt;
-        text += line[at];
     }
     return std::nullopt;
+}
+
+namespace {
+
+// A quoted text starting at `at`, with "\\" and "\"" undone; `at` moves past the closing quote.
+std::optional<std::wstring> Unquoted(const std::wstring& line, size_t& at)
+{
+    return UnquotedWith(line, at, L'\\', [](const std::wstring& text, size_t& escape, std::wstring& out) {
+        if (++escape >= text.size())
+            return false;
+        out += text[escape];
+        return true;
+    });
 }
 
 std::optional<std::vector<std::uint8_t>> HexList(const std::wstring& text)

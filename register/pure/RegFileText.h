@@ -1,6 +1,7 @@
 #pragma once
 // The text of a .reg file as regedit and reg.exe import it (format version 5.00).
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,11 @@ std::vector<std::uint8_t> Utf16LeWithBom(const std::wstring& text);
 
 // The value of a hexadecimal digit of either case; -1 for any other character.
 int HexDigit(wchar_t c);
+// What stands for one unit after an escape: read from `at` (on the escape), left on its last
+// character, appended to `text`; false when it is broken.
+using Unescape = std::function<bool(const std::wstring& line, size_t& at, std::wstring& text)>;
+// A quoted text at `at`, which moves past the closing quote, each escaped unit undone by `unescape`.
+std::optional<std::wstring> UnquotedWith(const std::wstring& line, size_t& at, wchar_t escape, const Unescape& unescape);
 
 // The keys of text that RegKeysText wrote, read back line by line (line ends already removed);
 // nullopt when a line is not of that form.
