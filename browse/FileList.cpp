@@ -97,7 +97,12 @@ void frmMirdal::SetFileListView(std::wstring o_Path)
         lsvFile.SetVirtualCount(static_cast<int>(fileRows_.size()));
         throw;
     }
+    // With its drawing off, the list takes its new count without laying out its scroll bars and
+    // header for it on the spot; it does that once as drawing comes back.
+    ::SendMessageW(lsvFile.Hwnd(), WM_SETREDRAW, FALSE, 0);
     lsvFile.SetVirtualCount(static_cast<int>(fileRows_.size()));
+    ::SendMessageW(lsvFile.Hwnd(), WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(lsvFile.Hwnd(), nullptr, TRUE);
     pnlFCount.SetText(std::to_wstring(fileRows_.size()));
     SizeStatusPanels();
     listingComplete_ = true;
