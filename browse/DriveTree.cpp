@@ -129,25 +129,41 @@ void frmMirdal::ExpandFolderNode(const std::wstring& path)
         AddPlaceholderNode(path + name + L"\\");
 }
 
+namespace {
+
+// Selects a node (none: nothing), which opens the folders above it and scrolls it into sight.
+void RevealNode(const platform::TreeView& tree, HTREEITEM node)
+{
+    if (!node)
+        return;
+    tree.Select(node);
+    // Selecting a deep node may scroll the tree sideways to it; the drives and upper folders stay in sight.
+    tree.ScrollFullyLeft();
+    ::UpdateWindow(tree.Hwnd());
+}
+
+} // namespace
+
 void frmMirdal::ShowFolder(const std::wstring& path)
 {
     // Selecting and revealing nodes here is the program's doing, not the user's clicks or expansions.
     platform::ScopedFlag programmatic(programmaticTreeChange_);
 
+    // The nodes are filled down the path first and the deepest reached is selected once: selecting one
+    // opens the folders above it, and each selection on the way would scroll and repaint the tree again.
+    HTREEITEM reached = nullptr;
     size_t start = 0;
     for (size_t slash; (slash = path.find(L'\\', start)) != std::wstring::npos; start = slash + 1) {
         std::wstring prefix = path.substr(0, slash + 1);
         ExpandFolderNode(prefix);
         HTREEITEM node = FindNode(platform::UpperCase(prefix));
-        if (!node)
+        if (!node) {
+            RevealNode(trvDir, reached);
             throw platform::Failure(ERROR_PATH_NOT_FOUND, Text(IDS_MSG_FOLDER_NOT_IN_TREE) + prefix);
-        trvDir.Select(node);
-        trvDir.EnsureVisible(node);
-        ::UpdateWindow(trvDir.Hwnd());
+        }
+        reached = node;
     }
-    // Revealing a deep node scrolls the tree sideways to it; the drives and upper folders stay in sight.
-    trvDir.ScrollFullyLeft();
-    ::UpdateWindow(trvDir.Hwnd());
+    RevealNode(trvDir, reached);
     SetFileListView(path);
 }
 

@@ -50,15 +50,12 @@ void frmMirdal::SetFileListView(std::wstring o_Path)
     listingComplete_ = false;
     platform::WaitCursor wait;
     TreeDisabled treeDisabled(trvDir);
-    // A list that shows nothing already needs no repaint to look empty.
-    if (lsvReg.ItemCount() > 0) {
+    // A list that shows nothing already is left alone. An emptied one is painted empty only once the
+    // listing takes long enough to show a count: a quick listing would paint it again at once.
+    if (lsvReg.ItemCount() > 0)
         lsvReg.DeleteAllItems();
-        lsvReg.Refresh();
-    }
-    if (lsvFile.ItemCount() > 0) {
+    if (lsvFile.ItemCount() > 0)
         lsvFile.DeleteAllItems();
-        lsvFile.Refresh();
-    }
     fileRows_.Clear();
     fileTips_.clear();
 
@@ -89,6 +86,8 @@ void frmMirdal::SetFileListView(std::wstring o_Path)
             fileRows_.Add({o_Path + entry.cFileName, entry.cFileName, FormatFileSize(length), type,
                            LocalDateText(entry.ftLastWriteTime, zone, dateSeparator, timeSeparator)});
             if (ULONGLONG now = ::GetTickCount64(); now - countShown >= 100) {
+                ::UpdateWindow(lsvReg.Hwnd());
+                ::UpdateWindow(lsvFile.Hwnd());
                 pnlFCount.SetText(std::to_wstring(fileRows_.size()));
                 countShown = now;
             }
@@ -98,8 +97,13 @@ void frmMirdal::SetFileListView(std::wstring o_Path)
         lsvFile.SetVirtualCount(static_cast<int>(fileRows_.size()));
         throw;
     }
+    // With its drawing off, the list takes its new count without laying out its scroll bars and
+    // header for it on the spot; it does that once as drawing comes back.
+    ::SendMessageW(lsvFile.Hwnd(), WM_SETREDRAW, FALSE, 0);
     lsvFile.SetVirtualCount(static_cast<int>(fileRows_.size()));
-    pnlFCount.SetText(std::to_wstring(lsvFile.ItemCount()));
+    ::SendMessageW(lsvFile.Hwnd(), WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(lsvFile.Hwnd(), nullptr, TRUE);
+    pnlFCount.SetText(std::to_wstring(fileRows_.size()));
     SizeStatusPanels();
     listingComplete_ = true;
 }
