@@ -27,12 +27,6 @@ bool Put(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& te
                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
-bool Exists(HKEY root, const std::wstring& key, REGSAM view)
-{
-    platform::UniqueKey opened;
-    return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, opened.put()) == ERROR_SUCCESS;
-}
-
 void Remove(HKEY root, const std::wstring& key, REGSAM view)
 {
     platform::UniqueKey parent;
@@ -59,9 +53,8 @@ struct BrokenDialog {
     static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
     {
         HWND dialog = ::FindWindowW(L"#32770", L"壊れた登録");
-        wchar_t text[64] = {};
-        ::GetDlgItemTextW(dialog, IDC_BROKEN_STATUS, text, 64);
-        if (!dialog || std::wstring(text).starts_with(L"調べています"))
+        const std::wstring text = DialogText(dialog, IDC_BROKEN_STATUS);
+        if (!dialog || text.starts_with(L"調べています"))
             return;
         ::KillTimer(nullptr, timer);
         status = text;
@@ -71,10 +64,8 @@ struct BrokenDialog {
             rows.push_back(list.ItemText(row, 0) + L"|" + list.ItemText(row, 1) + L"|" + list.ItemText(row, 2) + L"|" + list.ItemText(row, 3));
             list.SetChecked(row, check.count(list.ItemText(row, 1)) > 0);
         }
-        wchar_t all[32] = {}, remove[32] = {}, close[32] = {};
-        ::GetDlgItemTextW(dialog, IDC_BROKEN_ALL, all, 32), ::GetDlgItemTextW(dialog, IDC_BROKEN_DELETE, remove, 32);
-        ::GetDlgItemTextW(dialog, IDCANCEL, close, 32);
-        buttons = all + (L"|" + std::wstring(remove)) + L"|" + close + L"|" + std::to_wstring(LOWORD(::SendMessageW(dialog, DM_GETDEFID, 0, 0)));
+        buttons = DialogText(dialog, IDC_BROKEN_ALL) + L"|" + DialogText(dialog, IDC_BROKEN_DELETE) + L"|" + DialogText(dialog, IDCANCEL) + L"|" +
+                  std::to_wstring(LOWORD(::SendMessageW(dialog, DM_GETDEFID, 0, 0)));
         ::PostMessageW(dialog, WM_COMMAND, IDC_BROKEN_DELETE, 0);
     }
 };
@@ -167,11 +158,11 @@ TEST_F(BrokenTest, BothViewsAreSearchedAsTheirLoadersSeeThemAndTheCheckedKeysAre
     auto state = [&] {
         std::wstring text;
         for (const auto& [n, view] : classes)
-            text += Exists(machine, Class(n), view) ? L"1" : L"0";
+            text += KeyExists(machine, Class(n), view) ? L"1" : L"0";
         for (const std::wstring& key : {Class(8) + L"\\InprocServer32", Class(8) + L"\\LocalServer32", typeLib + L"\\1.0\\0\\win32",
                                         typeLib + L"\\1.0\\0\\win64", progGone, progFine})
-            text += Exists(machine, key, v64) ? L"1" : L"0";
-        return text + (Exists(HKEY_CURRENT_USER, Class(11), v64) ? L"1" : L"0");
+            text += KeyExists(machine, key, v64) ? L"1" : L"0";
+        return text + (KeyExists(HKEY_CURRENT_USER, Class(11), v64) ? L"1" : L"0");
     };
     EXPECT_WTEXT_EQ(L"00111111" L"100101" L"1", state());
     window->cmdClose_Click();

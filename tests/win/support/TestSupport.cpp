@@ -116,10 +116,10 @@ DWORD RunProgram(std::wstring commandLine, const std::wstring& folder, DWORD* st
     return code;
 }
 
-bool KeyExists(HKEY root, const std::wstring& key)
+bool KeyExists(HKEY root, const std::wstring& key, REGSAM view)
 {
     platform::UniqueKey opened;
-    return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, opened.put()) == ERROR_SUCCESS;
 }
 
 std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture)
