@@ -19,13 +19,7 @@ std::wstring Guid(int n)
 std::wstring Class(int n) { return std::wstring(kClasses) + L"CLSID\\" + Guid(n); }
 std::wstring ViewName(REGSAM view) { return view == KEY_WOW64_32KEY ? L"32" : L"64"; }
 
-bool Put(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& text, DWORD type = REG_SZ)
-{
-    platform::UniqueKey opened;
-    return ::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, opened.put(), nullptr) == ERROR_SUCCESS
-           && ::RegSetValueExW(opened.get(), nullptr, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
+bool Put(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& text, DWORD type = REG_SZ) { return SetKeyText(root, key, text, nullptr, type, view); }
 
 void Remove(HKEY root, const std::wstring& key, REGSAM view)
 {
@@ -172,8 +166,5 @@ TEST_F(BrokenTest, BothViewsAreSearchedAsTheirLoadersSeeThemAndTheCheckedKeysAre
     ::SendMessageW(window->Hwnd(), WM_COMMAND, MAKEWPARAM(IDM_R9, 0), 0);
     EXPECT_WTEXT_EQ(L"11111111" L"111111" L"1", state());
     EXPECT_NE(window->txtRes.Text().find(hklm + Class(1) + L" の削除を元に戻す\r\n元に戻しました。"), std::wstring::npos) << Narrow(window->txtRes.Text());
-    wchar_t value[MAX_PATH] = {};
-    DWORD bytes = sizeof value;
-    ::RegGetValueW(machine, (Class(2) + L"\\LocalServer32").c_str(), nullptr, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6432KEY, nullptr, value, &bytes);
-    EXPECT_WTEXT_EQ(gone + L".exe /Automation", value);
+    EXPECT_WTEXT_EQ(gone + L".exe /Automation", KeyText(machine, Class(2) + L"\\LocalServer32", nullptr, RRF_SUBKEY_WOW6432KEY));
 }

@@ -121,18 +121,8 @@ struct JournalsCleared {
     ~JournalsCleared() { RemoveTree(user), RemoveTree(administrators); }
 };
 
-std::wstring ClassesValue(const std::wstring& key)
-{
-    wchar_t text[MAX_PATH] = {};
-    DWORD bytes = sizeof text;
-    ::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text, &bytes);
-    return text;
-}
-
-void SetClassesValue(const std::wstring& key, const std::wstring& text)
-{
-    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
-}
+std::wstring ClassesValue(const std::wstring& key) { return KeyText(HKEY_CLASSES_ROOT, key); }
+void SetClassesValue(const std::wstring& key, const std::wstring& text) { SetKeyText(HKEY_CLASSES_ROOT, key, text); }
 
 // Acts a window without administrator rights, where every Wine process holds them, until told otherwise.
 // The prompt for them is declined or, as the shell's "runas" does here, passes at once; it is counted.
@@ -954,10 +944,8 @@ TEST_F(RegistrationTest, EachServerIsCalledOnceAndUndoPutsBackWhatThatOneCallCha
     Undo(1);
     EXPECT_NE(Log().find(L"の登録を元に戻す\r\n変更されていたため戻していません: HKEY_LOCAL_MACHINE\\Software\\Classes\\"), std::wstring::npos) << Log();
     EXPECT_TRUE(Log().ends_with(L"CLSID\\" + std::wstring(kJournalClsid) + L"\r\n\r\n元に戻す終了 (変更されていたため戻していないもの: 1 件)")) << Log();
-    wchar_t threading[16] = {};
-    DWORD bytes = sizeof threading;
-    ::RegGetValueW(HKEY_CLASSES_ROOT, (classKey + L"\\InprocServer32").c_str(), L"ThreadingModel", RRF_RT_REG_SZ, nullptr, threading, &bytes);
-    EXPECT_WTEXT_EQ(elsewhere + kFixtureJournal + L"|Both", ClassesValue(classKey + L"\\InprocServer32") + L"|" + threading);
+    EXPECT_WTEXT_EQ(elsewhere + kFixtureJournal + L"|Both", ClassesValue(classKey + L"\\InprocServer32") + L"|" +
+                                                           KeyText(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", L"ThreadingModel"));
     window->cmdClose_Click();
     Undo(0);
     EXPECT_EQ(UndoDialog::rows.size(), 1u) << "the older run, with what it could put back, is undone";
@@ -1075,16 +1063,12 @@ TEST_F(RegistrationTest, ARunIsUndoneOnceRunsStandInTheOrderTheyWereMadeAndTheDi
     JournalsCleared journals;
     // The user's folder on a drive that is not there, and no administrators' folder yet.
     const wchar_t shellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    wchar_t local[MAX_PATH] = {};
-    DWORD localBytes = sizeof local;
-    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, shellFolders, L"Local AppData", RRF_RT_ANY | RRF_NOEXPAND, nullptr, local, &localBytes), ERROR_SUCCESS);
+    const std::wstring local = KeyText(HKEY_CURRENT_USER, shellFolders, L"Local AppData", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND);
+    ASSERT_FALSE(local.empty());
     struct LocalPut {
         const wchar_t* key;
         std::wstring value;
-        void Set(const std::wstring& text) const
-        {
-            ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Local AppData", REG_EXPAND_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
-        }
+        void Set(const std::wstring& text) const { SetKeyText(HKEY_CURRENT_USER, key, text, L"Local AppData", REG_EXPAND_SZ); }
         ~LocalPut() { Set(value); }
     } localPut{shellFolders, local};
     localPut.Set(L"Q:\\nowhere");

@@ -159,11 +159,8 @@ TEST_F(RememberingScan, ChangesFromAnyProcessShowAtTheNextScanAsAFreshWalkSeesTh
         {"machine's", [&] { Register(L"HKCR\\TypeLib", one, own, folder.Path() + L"x.dll"); }},
         {"machine's removed", [&] { Reg(L"delete HKCR\\TypeLib\\" + one); }},
         {"machine, other platform", [&] { Register(L"HKLM\\Software\\Classes\\TypeLib", two, other, L"D:\\x.dll\\2"); }},
-        {"newer version, this process", [&] {
-             const std::wstring newer = L"E:\\x.dll";
-             ::RegSetKeyValueW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + two + L"\\2.0\\0\\" + other).c_str(), nullptr, REG_SZ, newer.c_str(),
-                               static_cast<DWORD>((newer.size() + 1) * sizeof(wchar_t)));
-         }}, {"user's own, hiding the machine's", [&] { Register(userTypeLib, two, own, folder.Path() + L"x.dll"); }},
+        {"newer version, this process", [&] { SetKeyText(HKEY_CLASSES_ROOT, L"TypeLib\\" + two + L"\\2.0\\0\\" + other, L"E:\\x.dll"); }},
+        {"user's own, hiding the machine's", [&] { Register(userTypeLib, two, own, folder.Path() + L"x.dll"); }},
         {"user's removed", [&] { Reg(L"delete " + Quoted(userTypeLib + L"\\" + two)); }}};
     for (const auto& [change, make] : changes) {
         make();

@@ -91,6 +91,10 @@ std::string InCodePage(const std::wstring& text, UINT codePage = CP_ACP);
 DWORD RunProgram(std::wstring commandLine, const std::wstring& folder = {}, DWORD* startError = nullptr);
 
 bool KeyExists(HKEY root, const std::wstring& key, REGSAM view = 0);
+// A key's string value, its default one unless named; empty when there is none. RegGetValueW's flags are added.
+std::wstring KeyText(HKEY root, const std::wstring& key, const wchar_t* name = nullptr, DWORD flags = 0);
+// Sets a key's string value, its default one unless named, the key made first; false if either fails.
+bool SetKeyText(HKEY root, const std::wstring& key, const std::wstring& text, const wchar_t* name = nullptr, DWORD type = REG_SZ, REGSAM view = 0);
 // A key removed with its tree when this goes.
 struct KeyRemoved { HKEY root; std::wstring key; ~KeyRemoved() { ::RegDeleteTreeW(root, key.c_str()); } };
 inline std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture) { return std::wstring(L"TypeLib\\") + fixture.libid; }
