@@ -31,10 +31,7 @@ void Remove(HKEY root, const std::wstring& key, REGSAM view)
 std::wstring SystemWow64()
 {
     wchar_t folder[MAX_PATH] = {};
-    if (sizeof(void*) == 8)
-        ::GetSystemWow64DirectoryW(folder, MAX_PATH);
-    else
-        ::GetSystemDirectoryW(folder, MAX_PATH);
+    (sizeof(void*) == 8 ? ::GetSystemWow64DirectoryW : ::GetSystemDirectoryW)(folder, MAX_PATH);
     return folder;
 }
 

@@ -163,6 +163,8 @@ protected:
         SelectRows(rows);
     }
     std::wstring Log() const { return window->txtRes.Text(); }
+    // The server's own refusal: its code, then the system's text for it.
+    const std::wstring denied = L"登録/解除に失敗しました。(コード 0x80070005)" + platform::SystemMessage(0x80070005u);
     // Chooses a menu item as the user does.
     void Choose(UINT item) const { ::SendMessageW(window->Hwnd(), WM_COMMAND, MAKEWPARAM(item, 0), 0); }
     std::wstring Registered() const
@@ -262,8 +264,7 @@ TEST_F(RegistrationTest, ServersThatCrashExitHangOrCannotLoadAndHostsThatEndEarl
         {kFixtureCrash, L"サーバーが例外 0xC0000005 を起こし、登録ホストが異常終了しました (FixtureCrash.dll+0x…)。"},
         {kFixtureThrow, L"サーバーが例外 0xE06D7363 を起こし、登録ホストが異常終了しました (kernelbase.dll+0x…)。"},
         {kFixtureStub, L"サーバーが例外 0x80000100 を起こし、登録ホストが異常終了しました (kernelbase.dll+0x…)。"}, {kFixtureExit, L"サーバーが登録ホストを終了させました (終了コード 7)。"},
-        {kFixtureHang, L"2秒以内に応答がないため、登録ホストを終了させました。"},
-        {kFixtureDenied, L"登録/解除に失敗しました。(コード 0x80070005)" + platform::SystemMessage(0x80070005u)},
+        {kFixtureHang, L"2秒以内に応答がないため、登録ホストを終了させました。"}, {kFixtureDenied, denied},
         {kFixtureMissing, loadFailed + L"見つからない依存DLL: " + kMissingDll}, {kFixtureMiddle, loadFailed + L"見つからない依存DLL: " + kMissingDll},
         {kFixtureChain, loadFailed + L"見つからない依存DLL: MirdalMissing.dll (FixtureChain.dll → FixtureMiddle.dll → MirdalMissing.dll)"},
         {kFixtureNoFunction, loadFailed + L"見つからない関数: kernel32.dll の MirdalNoSuchFunction"},
@@ -553,7 +554,6 @@ TEST_F(RegistrationTest, BatchFilesOfNoRowHoldPauseAloneAndAFileThatCannotBeCrea
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_EQ(ReadBytes(reg) + "|" + ReadBytes(unreg), "PAUSE\r\n|PAUSE\r\n");
     EXPECT_WTEXT_EQ(L"登録バッチ " + reg + L"\r\n\r\n解除バッチ " + unreg + L"\r\nバッチ作成終了", Log());
-    // Busy as a run is, but with the toolbar enabled.
     EXPECT_EQ(RunState(), "busy panel close toolbar !file !view");
     window->cmdClose_Click();
 
@@ -663,7 +663,6 @@ TEST_F(RegistrationTest, AManifestOfTheSelectedServersLetsAProgramUseThemWithNot
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_WTEXT_EQ(L"「My Servers」はアセンブリ名に使えません。マニフェストの名前には空白と \\ / : * ? \" < > | を使えません。", prompter.messages[0].text);
     const std::wstring manifest = folder.Path() + L"MirdalServers.manifest";
-    const std::wstring denied = L"登録/解除に失敗しました。(コード 0x80070005)" + platform::SystemMessage(0x80070005u);
     prompter.AnswerSave(manifest);
     Choose(IDM_R7);
     EXPECT_WTEXT_EQ(RunLog(L"のマニフェストを書き出し", {{fixtures::kFixtureDenied, denied}}, L"登録せずに使える内容がありません。\r\n書き出し終了"), Log());
@@ -784,7 +783,6 @@ TEST_F(RegistrationTest, AsAdministratorOneElevatedHostConnectedByNameRegistersF
     Copy(fixtures::kFixtureDenied);
     Show();
     window->lsvFile.SetAllSelected(true);
-    const std::wstring denied = L"登録/解除に失敗しました。(コード 0x80070005)" + platform::SystemMessage(0x80070005u);
     const std::map<std::wstring, std::wstring> outcomes{{fixtures::kFixtureDenied, denied}};
     const std::wstring key = L"\\Software\\Classes\\" + TypeLibKey(kFixtureA) + L"\"";
     LimitedWindow limited;

@@ -143,7 +143,6 @@ inline std::wstring StoredSetting(const wchar_t* name) { return platform::GetSet
 // The text of a dialog's control.
 inline std::wstring DialogText(HWND dialog, int id) { wchar_t text[MAX_PATH] = {}; return ::GetDlgItemTextW(dialog, id, text, MAX_PATH), text; }
 
-// Dispatches whatever is queued.
 inline void Pump() { platform::ProcessPendingEvents(); }
 
 // The real window, created for each test with no stored settings and destroyed after it.
