@@ -128,10 +128,7 @@ struct RememberingScan : ::testing::Test {
     std::vector<ListedFile> files{{L"x.dll", folder.File(L"x.dll")}};
     ::LibraryScan scan;
     // The user's TypeLib key, removed afterwards when the test made it.
-    const bool madeUserTypeLib = [] {
-        platform::UniqueKey key;
-        return ::RegOpenKeyExW(HKEY_CURRENT_USER, kUserTypeLib, 0, KEY_READ, key.put()) != ERROR_SUCCESS;
-    }();
+    const bool madeUserTypeLib = !KeyExists(HKEY_CURRENT_USER, kUserTypeLib);
 
     ~RememberingScan() override
     {
