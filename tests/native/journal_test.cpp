@@ -1,19 +1,12 @@
 #include "register/pure/ChangeLog.h"
 #include "register/pure/Journal.h"
+#include "RegValues.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cwctype>
 
 namespace {
-
-std::vector<std::uint8_t> Utf16(const std::wstring& text)
-{
-    std::vector<std::uint8_t> bytes = Utf16LeWithBom(text + L'\0');
-    return {bytes.begin() + 2, bytes.end()};
-}
-
-RegValue Sz(const std::wstring& name, const std::wstring& text) { return {name, kRegSz, Utf16(text)}; }
 
 const std::wstring kClass = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{C}";
 const std::wstring kLib = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib\\{L}";

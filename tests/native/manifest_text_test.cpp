@@ -1,15 +1,8 @@
 #include "register/pure/ManifestText.h"
+#include "RegValues.h"
 #include <gtest/gtest.h>
 
 namespace {
-
-RegValue Sz(const std::wstring& name, const std::wstring& text)
-{
-    RegValue value{name, kRegSz, {}};
-    for (wchar_t c : text + L'\0')
-        value.data.push_back(static_cast<std::uint8_t>(c)), value.data.push_back(static_cast<std::uint8_t>(c >> 8));
-    return value;
-}
 
 RegKeyRecord Key(const std::wstring& path, const std::wstring& text = L"", std::vector<RegValue> more = {})
 {

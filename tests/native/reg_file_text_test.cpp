@@ -1,18 +1,11 @@
 #include "register/pure/RegFileText.h"
 #include "registry/pure/TypeLibText.h"
+#include "RegValues.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
 
 namespace {
-
-std::vector<std::uint8_t> Utf16(const std::wstring& text, bool terminated = true)
-{
-    std::vector<std::uint8_t> bytes = Utf16LeWithBom(terminated ? text + L'\0' : text);
-    return {bytes.begin() + 2, bytes.end()};
-}
-
-RegValue Sz(const std::wstring& name, const std::wstring& text) { return {name, kRegSz, Utf16(text)}; }
 
 std::wstring Values(const std::vector<RegValue>& values) { return RegKeysText({{L"HKEY_CLASSES_ROOT\\K", values}}); }
 

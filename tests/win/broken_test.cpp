@@ -19,19 +19,7 @@ std::wstring Guid(int n)
 std::wstring Class(int n) { return std::wstring(kClasses) + L"CLSID\\" + Guid(n); }
 std::wstring ViewName(REGSAM view) { return view == KEY_WOW64_32KEY ? L"32" : L"64"; }
 
-bool Put(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& text, DWORD type = REG_SZ)
-{
-    platform::UniqueKey opened;
-    return ::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, opened.put(), nullptr) == ERROR_SUCCESS
-           && ::RegSetValueExW(opened.get(), nullptr, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
-
-bool Exists(HKEY root, const std::wstring& key, REGSAM view)
-{
-    platform::UniqueKey opened;
-    return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, opened.put()) == ERROR_SUCCESS;
-}
+bool Put(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& text, DWORD type = REG_SZ) { return SetKeyText(root, key, text, nullptr, type, view); }
 
 void Remove(HKEY root, const std::wstring& key, REGSAM view)
 {
@@ -43,10 +31,7 @@ void Remove(HKEY root, const std::wstring& key, REGSAM view)
 std::wstring SystemWow64()
 {
     wchar_t folder[MAX_PATH] = {};
-    if (sizeof(void*) == 8)
-        ::GetSystemWow64DirectoryW(folder, MAX_PATH);
-    else
-        ::GetSystemDirectoryW(folder, MAX_PATH);
+    (sizeof(void*) == 8 ? ::GetSystemWow64DirectoryW : ::GetSystemDirectoryW)(folder, MAX_PATH);
     return folder;
 }
 
@@ -59,9 +44,8 @@ struct BrokenDialog {
     static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
     {
         HWND dialog = ::FindWindowW(L"#32770", L"壊れた登録");
-        wchar_t text[64] = {};
-        ::GetDlgItemTextW(dialog, IDC_BROKEN_STATUS, text, 64);
-        if (!dialog || std::wstring(text).starts_with(L"調べています"))
+        const std::wstring text = DialogText(dialog, IDC_BROKEN_STATUS);
+        if (!dialog || text.starts_with(L"調べています"))
             return;
         ::KillTimer(nullptr, timer);
         status = text;
@@ -71,10 +55,8 @@ struct BrokenDialog {
             rows.push_back(list.ItemText(row, 0) + L"|" + list.ItemText(row, 1) + L"|" + list.ItemText(row, 2) + L"|" + list.ItemText(row, 3));
             list.SetChecked(row, check.count(list.ItemText(row, 1)) > 0);
         }
-        wchar_t all[32] = {}, remove[32] = {}, close[32] = {};
-        ::GetDlgItemTextW(dialog, IDC_BROKEN_ALL, all, 32), ::GetDlgItemTextW(dialog, IDC_BROKEN_DELETE, remove, 32);
-        ::GetDlgItemTextW(dialog, IDCANCEL, close, 32);
-        buttons = all + (L"|" + std::wstring(remove)) + L"|" + close + L"|" + std::to_wstring(LOWORD(::SendMessageW(dialog, DM_GETDEFID, 0, 0)));
+        buttons = DialogText(dialog, IDC_BROKEN_ALL) + L"|" + DialogText(dialog, IDC_BROKEN_DELETE) + L"|" + DialogText(dialog, IDCANCEL) + L"|" +
+                  std::to_wstring(LOWORD(::SendMessageW(dialog, DM_GETDEFID, 0, 0)));
         ::PostMessageW(dialog, WM_COMMAND, IDC_BROKEN_DELETE, 0);
     }
 };
@@ -167,11 +149,11 @@ TEST_F(BrokenTest, BothViewsAreSearchedAsTheirLoadersSeeThemAndTheCheckedKeysAre
     auto state = [&] {
         std::wstring text;
         for (const auto& [n, view] : classes)
-            text += Exists(machine, Class(n), view) ? L"1" : L"0";
+            text += KeyExists(machine, Class(n), view) ? L"1" : L"0";
         for (const std::wstring& key : {Class(8) + L"\\InprocServer32", Class(8) + L"\\LocalServer32", typeLib + L"\\1.0\\0\\win32",
                                         typeLib + L"\\1.0\\0\\win64", progGone, progFine})
-            text += Exists(machine, key, v64) ? L"1" : L"0";
-        return text + (Exists(HKEY_CURRENT_USER, Class(11), v64) ? L"1" : L"0");
+            text += KeyExists(machine, key, v64) ? L"1" : L"0";
+        return text + (KeyExists(HKEY_CURRENT_USER, Class(11), v64) ? L"1" : L"0");
     };
     EXPECT_WTEXT_EQ(L"00111111" L"100101" L"1", state());
     window->cmdClose_Click();
@@ -181,8 +163,5 @@ TEST_F(BrokenTest, BothViewsAreSearchedAsTheirLoadersSeeThemAndTheCheckedKeysAre
     ::SendMessageW(window->Hwnd(), WM_COMMAND, MAKEWPARAM(IDM_R9, 0), 0);
     EXPECT_WTEXT_EQ(L"11111111" L"111111" L"1", state());
     EXPECT_NE(window->txtRes.Text().find(hklm + Class(1) + L" の削除を元に戻す\r\n元に戻しました。"), std::wstring::npos) << Narrow(window->txtRes.Text());
-    wchar_t value[MAX_PATH] = {};
-    DWORD bytes = sizeof value;
-    ::RegGetValueW(machine, (Class(2) + L"\\LocalServer32").c_str(), nullptr, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6432KEY, nullptr, value, &bytes);
-    EXPECT_WTEXT_EQ(gone + L".exe /Automation", value);
+    EXPECT_WTEXT_EQ(gone + L".exe /Automation", KeyText(machine, Class(2) + L"\\LocalServer32", nullptr, RRF_SUBKEY_WOW6432KEY));
 }

@@ -78,8 +78,7 @@ TEST_F(WindowTest, OpensCentredWithItsCaptionBarsAndFirstStartSettingsAndAStored
     Restart(L"", folder.Path() + L"gone\\");
     EXPECT_TRUE(::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
     ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-    auto setting = [](const wchar_t* name) { return platform::GetSetting(platform::ExecutableBaseName(), L"frmMirdal", name, L""); };
-    EXPECT_WTEXT_EQ(L"3|" + folder.Path() + L"gone\\", setting(L"View") + L"|" + setting(L"Path"));
+    EXPECT_WTEXT_EQ(L"3|" + folder.Path() + L"gone\\", StoredSetting(L"View") + L"|" + StoredSetting(L"Path"));
 }
 
 TEST_F(WindowTest, PanesKeepTheirProportionsAndTheResultPanelLiesOverEverythingWithItsButtonInTheCorner)

@@ -211,14 +211,17 @@ TEST_F(CommandsTest, EnablementFollowsTheListOnFocusAndWhenAMenuOpens)
     EXPECT_EQ(Opened(L'r'), "10111111101");
 }
 
-TEST_F(CommandsTest, TheViewButtonCyclesTheStylesAndItsArrowOpensTheViewMenuBelowItWhileThatIsEnabled)
+TEST_F(CommandsTest, TheViewButtonCyclesTheStylesRoundInFourClicksAndItsArrowOpensTheViewMenuBelowItWhileThatIsEnabled)
 {
     RECT view = window->btnView.Rect();
     const POINT main{view.left + 8, (view.top + view.bottom) / 2}, arrow{view.right - 3, main.y};
     HWND bar = window->tlbMirdal.Hwnd();
     PopupWatch watch;
-    ClickAt(bar, main);
-    EXPECT_EQ(View(), "0:1000") << "from the report view, the last style, to the first";
+    // From the report view, the last style, to the first, and on back to the report view.
+    for (const char* next : {"0:1000", "1:0100", "2:0010", "3:0001"}) {
+        ClickAt(bar, main);
+        EXPECT_EQ(View(), next);
+    }
     EXPECT_TRUE(watch.popups.empty()) << "the main part opened a menu";
 
     // The arrow: the View menu, its left edge at the button's, its top at the button's bottom.
@@ -351,7 +354,6 @@ TEST_F(CommandsTest, TabFollowsTheControlsAndCtrlQQuitsOnlyOnceThePanelIsClosed)
 
     // While the File menu is disabled its quit cannot be chosen, by Ctrl+Q neither.
     HWND hwnd = window->Hwnd();
-    auto setting = [](const wchar_t* name) { return platform::GetSetting(platform::ExecutableBaseName(), L"frmMirdal", name, L"<none>"); };
     auto ctrlQ = [&] { Hold(VK_CONTROL, true); const bool handled = Press('Q'); return Hold(VK_CONTROL, false), handled; };
     ctrlQ();
     ASSERT_TRUE(::IsWindow(hwnd));
@@ -364,8 +366,7 @@ TEST_F(CommandsTest, TabFollowsTheControlsAndCtrlQQuitsOnlyOnceThePanelIsClosed)
     EXPECT_FALSE(::IsWindow(hwnd));
     window = nullptr;
     EXPECT_TRUE(prompter.messages.empty());
-    EXPECT_WTEXT_EQ(L"1", setting(L"View"));
-    EXPECT_WTEXT_EQ(path, setting(L"Path"));
+    EXPECT_WTEXT_EQ(L"1|" + path, StoredSetting(L"View") + L"|" + StoredSetting(L"Path"));
 }
 
 TEST_F(CommandsTest, ADropOpensTheFirstFilesFolderWithTheDroppedFilesSelected)

@@ -128,10 +128,7 @@ struct RememberingScan : ::testing::Test {
     std::vector<ListedFile> files{{L"x.dll", folder.File(L"x.dll")}};
     ::LibraryScan scan;
     // The user's TypeLib key, removed afterwards when the test made it.
-    const bool madeUserTypeLib = [] {
-        platform::UniqueKey key;
-        return ::RegOpenKeyExW(HKEY_CURRENT_USER, kUserTypeLib, 0, KEY_READ, key.put()) != ERROR_SUCCESS;
-    }();
+    const bool madeUserTypeLib = !KeyExists(HKEY_CURRENT_USER, kUserTypeLib);
 
     ~RememberingScan() override
     {
@@ -159,11 +156,8 @@ TEST_F(RememberingScan, ChangesFromAnyProcessShowAtTheNextScanAsAFreshWalkSeesTh
         {"machine's", [&] { Register(L"HKCR\\TypeLib", one, own, folder.Path() + L"x.dll"); }},
         {"machine's removed", [&] { Reg(L"delete HKCR\\TypeLib\\" + one); }},
         {"machine, other platform", [&] { Register(L"HKLM\\Software\\Classes\\TypeLib", two, other, L"D:\\x.dll\\2"); }},
-        {"newer version, this process", [&] {
-             const std::wstring newer = L"E:\\x.dll";
-             ::RegSetKeyValueW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + two + L"\\2.0\\0\\" + other).c_str(), nullptr, REG_SZ, newer.c_str(),
-                               static_cast<DWORD>((newer.size() + 1) * sizeof(wchar_t)));
-         }}, {"user's own, hiding the machine's", [&] { Register(userTypeLib, two, own, folder.Path() + L"x.dll"); }},
+        {"newer version, this process", [&] { SetKeyText(HKEY_CLASSES_ROOT, L"TypeLib\\" + two + L"\\2.0\\0\\" + other, L"E:\\x.dll"); }},
+        {"user's own, hiding the machine's", [&] { Register(userTypeLib, two, own, folder.Path() + L"x.dll"); }},
         {"user's removed", [&] { Reg(L"delete " + Quoted(userTypeLib + L"\\" + two)); }}};
     for (const auto& [change, make] : changes) {
         make();

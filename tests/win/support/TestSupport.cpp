@@ -116,22 +116,35 @@ DWORD RunProgram(std::wstring commandLine, const std::wstring& folder, DWORD* st
     return code;
 }
 
-bool KeyExists(HKEY root, const std::wstring& key)
+bool KeyExists(HKEY root, const std::wstring& key, REGSAM view)
 {
     platform::UniqueKey opened;
-    return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, opened.put()) == ERROR_SUCCESS;
+}
+
+std::wstring KeyText(HKEY root, const std::wstring& key, const wchar_t* name, DWORD flags)
+{
+    std::wstring value(32768, L'\0');
+    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (::RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ | flags, nullptr, value.data(), &bytes) != ERROR_SUCCESS)
+        return {};
+    return value.substr(0, bytes / sizeof(wchar_t) - 1);
+}
+
+bool SetKeyText(HKEY root, const std::wstring& key, const std::wstring& text, const wchar_t* name, DWORD type, REGSAM view)
+{
+    platform::UniqueKey opened;
+    return ::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, opened.put(), nullptr) == ERROR_SUCCESS
+           && ::RegSetValueExW(opened.get(), name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture)
 {
     if (!KeyExists(HKEY_CLASSES_ROOT, TypeLibKey(fixture)))
         return {};
-    const std::wstring file = std::wstring(fixture.version) + L"\\0\\" + fixtures::kPlatformKey;
-    std::wstring value(32768, L'\0');
-    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (::RegGetValueW(HKEY_CLASSES_ROOT, (TypeLibKey(fixture) + L"\\" + file).c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(), &bytes))
-        return L"<no " + file + L">";
-    return value.substr(0, bytes / sizeof(wchar_t) - 1);
+    const std::wstring file = std::wstring(fixture.version) + L"\\0\\" + fixtures::kPlatformKey, path = KeyText(HKEY_CLASSES_ROOT, TypeLibKey(fixture) + L"\\" + file);
+    return path.empty() ? L"<no " + file + L">" : path;
 }
 
 TypeLibsCleared::TypeLibsCleared(std::initializer_list<const fixtures::TypeLibFixture*> list) : list(list)

@@ -90,7 +90,13 @@ std::string InCodePage(const std::wstring& text, UINT codePage = CP_ACP);
 // exit code, or ~0u and the error in *startError when it could not start. A quoted program is taken from that path alone.
 DWORD RunProgram(std::wstring commandLine, const std::wstring& folder = {}, DWORD* startError = nullptr);
 
-bool KeyExists(HKEY root, const std::wstring& key);
+bool KeyExists(HKEY root, const std::wstring& key, REGSAM view = 0);
+// A key's string value, its default one unless named; empty when there is none. RegGetValueW's flags are added.
+std::wstring KeyText(HKEY root, const std::wstring& key, const wchar_t* name = nullptr, DWORD flags = 0);
+// Sets a key's string value, its default one unless named, the key made first; false if either fails.
+bool SetKeyText(HKEY root, const std::wstring& key, const std::wstring& text, const wchar_t* name = nullptr, DWORD type = REG_SZ, REGSAM view = 0);
+// A key removed with its tree when this goes.
+struct KeyRemoved { HKEY root; std::wstring key; ~KeyRemoved() { ::RegDeleteTreeW(root, key.c_str()); } };
 inline std::wstring TypeLibKey(const fixtures::TypeLibFixture& fixture) { return std::wstring(L"TypeLib\\") + fixture.libid; }
 // The file HKEY_CLASSES_ROOT names for a type library on this platform; empty when its key is gone.
 std::wstring RegisteredFile(const fixtures::TypeLibFixture& fixture);
@@ -131,7 +137,12 @@ private:
 // Common controls and OLE for the calling thread, as the program's entry point sets them up.
 void PrepareThread();
 
-// Dispatches whatever is queued.
+// A setting the window stores, "<none>" when it is not stored.
+inline std::wstring StoredSetting(const wchar_t* name) { return platform::GetSetting(platform::ExecutableBaseName(), L"frmMirdal", name, L"<none>"); }
+
+// The text of a dialog's control.
+inline std::wstring DialogText(HWND dialog, int id) { wchar_t text[MAX_PATH] = {}; return ::GetDlgItemTextW(dialog, id, text, MAX_PATH), text; }
+
 inline void Pump() { platform::ProcessPendingEvents(); }
 
 // The real window, created for each test with no stored settings and destroyed after it.
