@@ -158,7 +158,6 @@ public:
     // The state with all that goes with it: the result panel and its button, the menus, the toolbar,
     // the panes the panel covers, the focus and the pointer (app/Commands.cpp).
     void SetRunState(RunState state);
-    std::optional<platform::WaitCursor> runCursor_;
 
     // Positions of the top-level menus in the menu bar.
     static constexpr int FileMenuPosition = 0, RegistryMenuPosition = 1, ViewMenuPosition = 2;
@@ -254,6 +253,8 @@ private:
     void FillFileRowText(NMLVDISPINFOW* info) const;
 
     HWND hwnd_ = nullptr;
+    // The hourglass of the run under way.
+    std::optional<platform::WaitCursor> runCursor_;
     platform::UniqueFont font_;
     HACCEL accelerators_ = nullptr;
     platform::FileDropTarget* dropTarget_ = nullptr;

@@ -149,7 +149,8 @@ FileOutcome frmMirdal::CallHost(const HostRequest& request, bool x64, bool eleva
     HostOutcome outcome = host.Call(request, pump);
     if (elevated && outcome.kind == HostOutcome::Kind::CannotStart && outcome.error == ERROR_CANCELLED)
         throw ElevationDeclined{};
-    const std::optional<pe::ImageFacts> server = facts ? std::optional(*facts) : std::nullopt;
+    // Copied only for the explanations of a crash or a load failure, which take it so.
+    auto server = [&] { return facts ? std::optional(*facts) : std::nullopt; };
     const wchar_t* bits = x64 ? L"64" : L"32";
     switch (outcome.kind) {
     case HostOutcome::Kind::CannotStart:
@@ -160,7 +161,7 @@ FileOutcome frmMirdal::CallHost(const HostRequest& request, bool x64, bool eleva
         std::wstring lines = outcome.module.empty()
                                  ? Text(IDS_WHY_CRASHED, {Hex(outcome.exitCode, 8)})
                                  : Text(IDS_WHY_CRASHED_AT, {Hex(outcome.exitCode, 8), outcome.module, Hex(outcome.offset, 1)});
-        for (const std::wstring& line : CrashFindings(request.text, server, outcome.exitCode, outcome.delayedDll,
+        for (const std::wstring& line : CrashFindings(request.text, server(), outcome.exitCode, outcome.delayedDll,
                                                       outcome.delayedFunction, LoadText))
             lines += CrLf + line;
         return {std::nullopt, lines};
@@ -173,7 +174,7 @@ FileOutcome frmMirdal::CallHost(const HostRequest& request, bool x64, bool eleva
     FileOutcome result{outcome.code};
     result.journal.error = outcome.journalError;
     if (outcome.code == kLoadFailed) {
-        result.why = WhyLoadFailed(request.text, server, outcome.error, LoadText);
+        result.why = WhyLoadFailed(request.text, server(), outcome.error, LoadText);
         return result;
     }
     switch (host_protocol::PayloadOf(request.operation)) {

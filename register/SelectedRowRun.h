@@ -11,7 +11,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 // Thrown when the user declined the prompt for administrator rights: the run stops at the file that
@@ -36,8 +35,9 @@ public:
     const std::function<void()>& WhileWaiting() const { return whileWaiting_; }
     void BetweenItems()
     {
-        if (!std::exchange(answered_, false))
-            Answer(), answered_ = false;
+        if (!answered_)
+            Answer();
+        answered_ = false;
     }
 
 private:
