@@ -249,7 +249,9 @@ void frmMirdal::RunInPanel(const std::function<void(LogWriter&, RunPump&)>& work
         // What the run wrote is read at the next scan whether or not the watches have told of it yet.
         if (libraryScan_)
             libraryScan_->Invalidate();
-        lsvReg.DeleteAllItems();
+        // Emptying a list costs a relayout and a redraw even when it is empty already.
+        if (lsvReg.ItemCount() > 0)
+            lsvReg.DeleteAllItems();
         SetRunState(RunState::Finished);
     });
 }
