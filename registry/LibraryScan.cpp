@@ -6,6 +6,7 @@
 #include "registry/pure/TypeLibText.h"
 
 #include <windows.h>
+#include <system_error>
 #include <unordered_map>
 
 namespace {
@@ -210,15 +211,34 @@ std::optional<std::vector<RegisteredLibrary>> LibraryScan::Scan(const std::vecto
     if (held_ && !watches_.Fired() && SameKeyName(ClassesTypeLibName(), classesName_))
         return MatchListedFiles(*held_, o_Files);
     held_.reset();
-    // Set before the walk: a change while it runs makes the next scan walk again.
-    const bool watched = Watch();
-    std::optional<std::vector<HeldLibrary>> libraries = ReadRegisteredLibraries();
+    bool watched = false;
+    std::optional<std::vector<HeldLibrary>> libraries;
+    if (walking_.valid() && SameKeyName(ClassesTypeLibName(), classesName_)) {
+        watched = walkWatched_;
+        libraries = walking_.get();
+    } else {
+        walking_ = {};
+        // Set before the walk: a change while it runs makes the next scan walk again.
+        watched = Watch();
+        libraries = ReadRegisteredLibraries();
+    }
     if (!libraries)
         return std::nullopt;
     std::vector<RegisteredLibrary> rows = MatchListedFiles(*libraries, o_Files);
     if (watched)
         held_ = std::move(libraries);
     return rows;
+}
+
+void LibraryScan::WalkAhead()
+{
+    held_.reset();
+    walkWatched_ = Watch();
+    try {
+        walking_ = std::async(std::launch::async, ReadRegisteredLibraries);
+    } catch (const std::system_error&) {
+        // Without a thread of its own the next scan walks by itself.
+    }
 }
 
 // The keys the merged view is made of, each in every view of it that is a key of its own: a 32-bit

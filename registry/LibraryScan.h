@@ -4,6 +4,7 @@
 #include "registry/RegistryWatch.h"
 
 #include <array>
+#include <future>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,8 +48,15 @@ std::optional<std::vector<RegisteredLibrary>> ScanRegisteredLibraries(const std:
 class LibraryScan {
 public:
     std::optional<std::vector<RegisteredLibrary>> Scan(const std::vector<ListedFile>& o_Files);
+    // Starts the walk the next scan needs on a thread of its own, the watches set first, so that it
+    // goes on while the window is made; that scan then takes what it found.
+    void WalkAhead();
     // The next scan reads the registry again.
-    void Invalidate() { held_.reset(); }
+    void Invalidate()
+    {
+        held_.reset();
+        walking_ = {};
+    }
     // The last walk's libraries are held and watched.
     bool Holding() const { return held_.has_value(); }
 
@@ -58,4 +66,6 @@ private:
     std::optional<std::vector<HeldLibrary>> held_;
     std::wstring classesName_; // the key HKEY_CLASSES_ROOT\TypeLib was when held_ was read
     RegistryWatches watches_;
+    std::future<std::optional<std::vector<HeldLibrary>>> walking_;
+    bool walkWatched_ = false;
 };

@@ -171,6 +171,18 @@ TEST_F(RememberingScan, ChangesFromAnyProcessShowAtTheNextScanAsAFreshWalkSeesTh
     }
 }
 
+TEST_F(RememberingScan, AWalkStartedAheadServesTheFirstScanAndMissesNoChangeMadeMeanwhile)
+{
+    scan.WalkAhead();
+    Register(L"HKCR\\TypeLib", one, fixtures::kPlatformKey, folder.Path() + L"x.dll");
+    // The walk may have finished before the change or not; the watch set before it saw the change either way.
+    RowLines(scan.Scan(files));
+    ASSERT_TRUE(scan.Holding()) << "no watch could be set";
+    const Lines rows = RowLines(scan.Scan(files));
+    EXPECT_EQ(rows, Scan(files));
+    EXPECT_EQ(std::ranges::count(rows, L"Lib " + one + L"|1.0|" + folder.Path() + L"x.dll|" + one + L"|same"), 1);
+}
+
 struct PemrixTest : testing::Test {
     platform::UniqueModule dll{::LoadLibraryW((platform::ExecutableFolder() + L"Pemrix32.dll").c_str())};
     void SetUp() override { ASSERT_TRUE(dll) << "cannot load Pemrix32.dll"; }
