@@ -74,12 +74,8 @@ void frmMirdal::SetRunState(RunState state)
     platform::Window(hwnd_).RedrawMenuBar();
     if (!idle) {
         // What the panel covers takes no keys or clicks meanwhile: they go to the log, which can be read and scrolled.
-        EnableCoveredPanes(false);
         txtRes.Focus();
-        // Covered, they would paint only to be clipped away, which under Wine costs a list milliseconds;
-        // the panel's closing shows them again.
-        for (HWND pane : {trvDir.Hwnd(), lsvFile.Hwnd(), lsvReg.Hwnd()})
-            ::ValidateRect(pane, nullptr);
+        EnableCoveredPanes(false);
         return;
     }
     // The hidden panel took the focus with it: it goes back where it was before the run.

@@ -47,7 +47,7 @@ std::unique_ptr<frmMirdal> frmMirdal::Create(HINSTANCE instance)
     std::unique_ptr<frmMirdal> window(new frmMirdal());
     // The registry is walked while the window is made; the first listing of libraries takes what it found.
     window->libraryScan_.reset(new LibraryScan());
-    platform::IgnoringFailure([&] { window->libraryScan_->WalkAhead(); });
+    window->libraryScan_->WalkAhead();
     HWND hwnd = ::CreateWindowExW(0, WindowClassName, Text(IDS_CAPTION).c_str(),
                                   WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 640, 480,
                                   nullptr, nullptr, instance, window.get());

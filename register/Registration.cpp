@@ -59,8 +59,13 @@ void frmMirdal::PartDeleter::operator()(RegistrationHosts* hosts) const noexcept
 
 void frmMirdal::EnableCoveredPanes(bool enabled)
 {
-    for (HWND pane : {trvDir.Hwnd(), lsvFile.Hwnd(), lsvReg.Hwnd()})
+    for (HWND pane : {trvDir.Hwnd(), lsvFile.Hwnd(), lsvReg.Hwnd()}) {
         platform::Window(pane).Enable(enabled);
+        // Covered, a pane would paint only to be clipped away, which under Wine costs a list milliseconds;
+        // the panel's closing shows it again.
+        if (!enabled)
+            ::ValidateRect(pane, nullptr);
+    }
 }
 
 std::wstring frmMirdal::OutcomeText(long code) const

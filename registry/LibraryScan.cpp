@@ -210,18 +210,11 @@ std::optional<std::vector<RegisteredLibrary>> LibraryScan::Scan(const std::vecto
     // change a watch could see.
     if (held_ && !watches_.Fired() && SameKeyName(ClassesTypeLibName(), classesName_))
         return MatchListedFiles(*held_, o_Files);
-    held_.reset();
-    bool watched = false;
-    std::optional<std::vector<HeldLibrary>> libraries;
-    if (walking_.valid() && SameKeyName(ClassesTypeLibName(), classesName_)) {
-        watched = walkWatched_;
-        libraries = walking_.get();
-    } else {
-        walking_ = {};
-        // Set before the walk: a change while it runs makes the next scan walk again.
-        watched = Watch();
-        libraries = ReadRegisteredLibraries();
-    }
+    // A walk started ahead serves unless the classes key has moved since; else one is made now.
+    if (!walking_.valid() || !SameKeyName(ClassesTypeLibName(), classesName_))
+        StartWalk(std::launch::deferred);
+    const bool watched = walkWatched_;
+    std::optional<std::vector<HeldLibrary>> libraries = walking_.get();
     if (!libraries)
         return std::nullopt;
     std::vector<RegisteredLibrary> rows = MatchListedFiles(*libraries, o_Files);
@@ -230,12 +223,18 @@ std::optional<std::vector<RegisteredLibrary>> LibraryScan::Scan(const std::vecto
     return rows;
 }
 
-void LibraryScan::WalkAhead()
+void LibraryScan::StartWalk(std::launch policy)
 {
     held_.reset();
+    // Set before the walk: a change while it runs makes the next scan walk again.
     walkWatched_ = Watch();
+    walking_ = std::async(policy, ReadRegisteredLibraries);
+}
+
+void LibraryScan::WalkAhead()
+{
     try {
-        walking_ = std::async(std::launch::async, ReadRegisteredLibraries);
+        StartWalk(std::launch::async);
     } catch (const std::system_error&) {
         // Without a thread of its own the next scan walks by itself.
     }

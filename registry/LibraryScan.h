@@ -62,10 +62,12 @@ public:
 
 private:
     bool Watch();
+    // The watches set, then the walk, run as `policy` says; walking_ gives what it found.
+    void StartWalk(std::launch policy);
 
     std::optional<std::vector<HeldLibrary>> held_;
     std::wstring classesName_; // the key HKEY_CLASSES_ROOT\TypeLib was when held_ was read
     RegistryWatches watches_;
     std::future<std::optional<std::vector<HeldLibrary>>> walking_;
-    bool walkWatched_ = false;
+    bool walkWatched_ = false; // whether the watches of walking_ could be set
 };
